@@ -1,0 +1,95 @@
+#include "cli_support.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+
+namespace mixora::cli {
+
+bool StdinIsTerminal() { return ::isatty(0) == 1; }
+bool StdoutIsTerminal() { return ::isatty(1) == 1; }
+
+void PrintError(const std::string& text) { std::cerr << "mixora: " << text << "\n"; }
+
+void AddCommonOptions(CLI::App& command, CliOptions& options) {
+  command.add_flag("--overwrite", options.overwrite,
+                   "Answer \"Yes to All\" to every question about replacing a file");
+  command.add_flag("--quiet", options.quiet, "No beeps and no progress display");
+}
+
+namespace {
+
+struct ButtonChoice {
+  const char* label;
+  char key;
+  int answer;
+};
+
+std::vector<ButtonChoice> ButtonsOf(uint32_t type) {
+  switch (type & 0xF) {
+    case kMbOkCancel: return {{"OK", 'o', kIdOk}, {"Cancel", 'c', kIdCancel}};
+    case kMbAbortRetryIgnore:
+      return {{"Abort", 'a', kIdAbort}, {"Retry", 'r', kIdRetry}, {"Ignore", 'i', kIdIgnore}};
+    case kMbYesNoCancel:
+      return {{"Yes", 'y', kIdYes}, {"No", 'n', kIdNo}, {"Cancel", 'c', kIdCancel}};
+    case kMbYesNo: return {{"Yes", 'y', kIdYes}, {"No", 'n', kIdNo}};
+    case kMbRetryCancel: return {{"Retry", 'r', kIdRetry}, {"Cancel", 'c', kIdCancel}};
+    case kMbNewRunUseRunCancel:
+      return {{"New Run", 'n', kIdNewRun}, {"Use Run", 'u', kIdUseRun}, {"Cancel", 'c', kIdCancel}};
+    case kMbYesToAllYesNo:
+      return {{"Yes to All", 'a', kIdYesToAll}, {"Yes", 'y', kIdYes}, {"No", 'n', kIdNo}};
+    default: return {};
+  }
+}
+
+std::string ChainPrefix(uint32_t type) {
+  uint32_t chain = type >> 16;
+  if (chain == 0) return "";
+  return "[Chain " + std::to_string(chain) + "] ";
+}
+
+}  // namespace
+
+Interaction MakeTerminalInteraction(const CliOptions& options) {
+  Interaction ui;
+  ui.quiet = options.quiet;
+  bool overwriteAll = options.overwrite;
+  ui.message = [overwriteAll](uint32_t type, const std::string& text) -> int {
+    std::vector<ButtonChoice> buttons = ButtonsOf(type);
+    bool isOverwrite = text.rfind("Overwrite ", 0) == 0;
+    if (isOverwrite && overwriteAll) return kIdYesToAll;
+    std::string prefix = ChainPrefix(type);
+    if (buttons.empty()) {
+      std::cerr << prefix << text << "\n";
+      return kIdOk;
+    }
+    if (!StdinIsTerminal()) {
+      int answer = DefaultAnswer(type);
+      if (isOverwrite)
+        std::cerr << "mixora: not overwriting " << text.substr(10)
+                  << " (no terminal to ask; use --overwrite)\n";
+      else
+        std::cerr << prefix << text << " -> "
+                  << (answer == kIdNo ? "No" : answer == kIdCancel ? "Cancel" : "default")
+                  << " (no terminal to ask)\n";
+      return answer;
+    }
+    for (;;) {
+      std::cerr << prefix << text << " [";
+      for (std::size_t i = 0; i < buttons.size(); ++i)
+        std::cerr << (i ? "/" : "") << buttons[i].key << "=" << buttons[i].label;
+      std::cerr << "] " << std::flush;
+      std::string line;
+      if (!std::getline(std::cin, line)) return DefaultAnswer(type);
+      if (line.empty()) continue;
+      char key = static_cast<char>(std::tolower(static_cast<unsigned char>(line[0])));
+      for (const auto& button : buttons)
+        if (button.key == key) return button.answer;
+    }
+  };
+  ui.logLine = [](const std::string& line) { std::cout << line << "\n" << std::flush; };
+  return ui;
+}
+
+}  // namespace mixora::cli

@@ -1,0 +1,8 @@
+#include "commands.h"
+
+namespace mixora::cli {
+
+// Placeholder until the command is built.
+void RegisterConvertCommand(CLI::App&, int&) {}
+
+}  // namespace mixora::cli
