@@ -29,7 +29,8 @@ uint32_t Mt19937NextWord(Mt19937State& state);
 // Adds one to draws per call, however many words were skipped.
 double Mt19937Uniform(Mt19937State& state);
 
-// An integer in [lo, hi] without modulo bias; requires lo <= hi. Does not
+// An integer in [lo, hi]; requires lo <= hi. Words up to and including the
+// largest multiple of n = hi - lo + 1 are accepted, then reduced mod n. Does not
 // change draws.
 int32_t Mt19937UniformInt(Mt19937State& state, int32_t lo, int32_t hi);
 

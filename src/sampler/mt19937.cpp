@@ -1,0 +1,73 @@
+#include "sampler/mt19937.h"
+
+namespace mixora {
+namespace {
+
+constexpr int kMiddle = 397;
+constexpr uint32_t kMatrix = 0x9908B0DFu;
+constexpr uint32_t kUpper = 0x80000000u;
+constexpr uint32_t kLower = 0x7FFFFFFFu;
+
+void Regenerate(Mt19937State& st) {
+  uint32_t* w = st.words;
+  int k = 0;
+  for (; k < kMt19937Words - kMiddle; ++k) {
+    uint32_t y = (w[k] & kUpper) | (w[k + 1] & kLower);
+    w[k] = w[k + kMiddle] ^ (y >> 1) ^ ((y & 1u) ? kMatrix : 0u);
+  }
+  for (; k < kMt19937Words - 1; ++k) {
+    uint32_t y = (w[k] & kUpper) | (w[k + 1] & kLower);
+    w[k] = w[k + (kMiddle - kMt19937Words)] ^ (y >> 1) ^ ((y & 1u) ? kMatrix : 0u);
+  }
+  uint32_t y = (w[kMt19937Words - 1] & kUpper) | (w[0] & kLower);
+  w[kMt19937Words - 1] = w[kMiddle - 1] ^ (y >> 1) ^ ((y & 1u) ? kMatrix : 0u);
+  st.index = 0;
+}
+
+}  // namespace
+
+void Mt19937Seed(Mt19937State& state, uint32_t seed) {
+  state.draws = 0;
+  state.padding = 0;
+  uint32_t* w = state.words;
+  w[0] = seed | 1u;
+  for (uint32_t i = 1; i < kMt19937Words; ++i) w[i] = 1812433253u * (w[i - 1] ^ (w[i - 1] >> 30)) + i;
+  state.index = kMt19937Words + 1;
+  // The first word is replaced by the top bit alone: only its upper bit ever
+  // enters the recurrence, and a vector with it set can never be all zero.
+  w[0] = 0x80000000u;
+}
+
+uint32_t Mt19937NextWord(Mt19937State& state) {
+  // An index out of range (a damaged restart record) regenerates as well.
+  if (state.index >= kMt19937Words || state.index < 0) Regenerate(state);
+  uint32_t y = state.words[state.index++];
+  y ^= y >> 11;
+  y ^= (y << 7) & 0x9D2C5680u;
+  y ^= (y << 15) & 0xEFC60000u;
+  y ^= y >> 18;
+  return y;
+}
+
+double Mt19937Uniform(Mt19937State& state) {
+  state.draws += 1;
+  uint32_t word;
+  do {
+    word = Mt19937NextWord(state);
+  } while (word == 0u || word == 0xFFFFFFFFu);
+  return word * 2.3283064370807974e-10;
+}
+
+int32_t Mt19937UniformInt(Mt19937State& state, int32_t lo, int32_t hi) {
+  uint32_t n = static_cast<uint32_t>(hi) - static_cast<uint32_t>(lo) + 1u;
+  // n == 0 means the full 32-bit range: every word is acceptable.
+  if (n == 0u) return static_cast<int32_t>(static_cast<uint32_t>(lo) + Mt19937NextWord(state));
+  uint32_t limit = (0xFFFFFFFFu / n) * n;
+  uint32_t word;
+  do {
+    word = Mt19937NextWord(state);
+  } while (word > limit);
+  return static_cast<int32_t>(static_cast<uint32_t>(lo) + word % n);
+}
+
+}  // namespace mixora
