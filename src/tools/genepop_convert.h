@@ -15,6 +15,7 @@ enum GenepopConvertStatus : int {
   kGenepopBaselineFailed = 2,  // the baseline could not be read or converted
   kGenepopMixtureFailed = 3,   // the mixture could not be converted
   kGenepopLocusTableFailed = 4,
+  kGenepopControlFailed = 5,   // the text control file could not be written
 };
 
 // Converts the baseline `baselineIn` into the SPAM baseline `baselineOut`,
