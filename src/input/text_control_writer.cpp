@@ -1,0 +1,91 @@
+#include "input/text_control_writer.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <vector>
+
+#include "input/control_keywords.h"
+
+namespace mixora {
+
+namespace {
+
+void Append(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+
+void Append(std::string& out, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  va_list copy;
+  va_copy(copy, args);
+  int needed = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  if (needed > 0) {
+    std::vector<char> buffer(static_cast<std::size_t>(needed) + 1);
+    std::vsnprintf(buffer.data(), buffer.size(), format, args);
+    out.append(buffer.data(), static_cast<std::size_t>(needed));
+  }
+  va_end(args);
+}
+
+const char* ExclusionMark(const std::vector<int32_t>& flags, int index) {
+  return (static_cast<std::size_t>(index) < flags.size() && (flags[index] & kItemExcluded))
+             ? "! "
+             : "";
+}
+
+}  // namespace
+
+std::string FormatTextControlFile(const Control& control) {
+  std::string out;
+  if (!control.settings) return out;
+  const RunSettings& settings = *control.settings;
+  const KeywordSpec* rows = TextKeywordTable();
+  const std::size_t rowCount = TextKeywordCount();
+
+  Append(out, "%s\r\n\r\n", "MIXORA");
+  Append(out, "Title = %s\r\n\r\n", FormatKeyword(rows[0], &settings).c_str());
+  for (std::size_t r = 1; r < rowCount; ++r) {
+    Append(out, "%s = %s\r\n", rows[r].name, FormatKeyword(rows[r], &settings).c_str());
+  }
+
+  Append(out, "\r\nChars =\r\n");
+  if (const CharacterBlock* chars = control.characters.get()) {
+    for (int c = 0; c < chars->count; ++c) {
+      Append(out, "%s%03d %02d %c %-s\r\n", ExclusionMark(chars->flags, c), chars->charId[c],
+             chars->alleleCount[c], chars->isLocus[c] ? 'T' : 'F', chars->names[c].c_str());
+    }
+  }
+
+  Append(out, "\r\nStocks =\r\n");
+  if (const StockBlock* stocks = control.stocks.get()) {
+    for (int s = 0; s < stocks->count; ++s) {
+      Append(out, "%s%03d", ExclusionMark(stocks->flags, s), stocks->stockId[s]);
+      for (int k = 0; k < stocks->levelCount && k < 5; ++k) {
+        Append(out, " %02d", stocks->groupAt[k][s]);
+      }
+      Append(out, "  %s\r\n", stocks->names[s].c_str());
+    }
+  }
+
+  Append(out, "\r\nGroups =\r\n");
+  if (const GroupBlock* groups = control.groups.get()) {
+    for (int g = 0; g < groups->count; ++g) {
+      Append(out, "%s%3d %3d  %s\r\n", ExclusionMark(groups->flags, g), groups->level[g] + 1,
+             groups->groupId[g], groups->names[g].c_str());
+    }
+  }
+  return out;
+}
+
+int WriteTextControlFile(const std::string& path, const Control& control) {
+  if (!control.settings) return 0;
+  std::string text = FormatTextControlFile(control);
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return 0;
+  bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  ok = std::fflush(file) == 0 && ok;
+  ok = std::fclose(file) == 0 && ok;
+  return ok ? 1 : 0;
+}
+
+}  // namespace mixora
