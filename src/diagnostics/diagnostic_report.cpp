@@ -4,6 +4,11 @@
 
 namespace mixora {
 
+void ReportPassProgress(const Interaction& ui, const std::string& caption, int64_t done,
+                        int64_t total) {
+  if (total > 0) ReportProgress(ui, caption, done, total);
+}
+
 void ReportPrintf(std::FILE* out, const char* format, ...) {
   va_list args;
   va_start(args, format);

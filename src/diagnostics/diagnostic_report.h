@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/interaction.h"
+
 namespace mixora {
 
 // Composition samples as the diagnostics read them: value r of chain c in
@@ -28,6 +30,10 @@ struct DiagnosticLayout {
   int level = -1;                       // grouping level from 0 by region; -1 by population
   bool ByRegion() const { return level >= 0; }
 };
+
+// Progress of a pass; nothing for an empty total, so no caller divides by 0.
+void ReportPassProgress(const Interaction& ui, const std::string& caption, int64_t done,
+                        int64_t total);
 
 // printf into a report file; failures show up in ferror(out).
 void ReportPrintf(std::FILE* out, const char* format, ...) __attribute__((format(printf, 2, 3)));

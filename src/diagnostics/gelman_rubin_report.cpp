@@ -26,7 +26,7 @@ int WriteGelmanRubinSection(std::FILE* out, const SampleArrayView& samples, int3
   ReportPrintf(out, "----------------------------------------------\r\n");
 
   const char* caption = "Computing Factors - Est";
-  ReportProgress(ui, caption, 0, K);
+  ReportPassProgress(ui, caption, 0, K);
   for (int k = 0; k < K; ++k) {
     ShrinkFactors factors;
     GelRubin(samples.Row(k), factors, n, m);
@@ -34,10 +34,10 @@ int WriteGelmanRubinSection(std::FILE* out, const SampleArrayView& samples, int3
     ReportPrintf(out, "%-18.18s %6.2lf           %6.2lf\r\n", name, factors.estimate,
                  factors.quantile97);
     if (aborted && aborted()) return 0;
-    ReportProgress(ui, caption, k + 1, K);
+    ReportPassProgress(ui, caption, k + 1, K);
   }
   std::fflush(out);
-  ReportProgress(ui, caption, K, K);
+  ReportPassProgress(ui, caption, K, K);
   // A full disk must not pass for a finished report.
   return std::ferror(out) ? 0 : 1;
 }

@@ -51,7 +51,7 @@ int RafteryLewisChain(std::FILE* out, const SampleArrayView& series, int chainIn
   ReportPrintf(out, "                                                   Factor\r\n");
 
   const char* caption = "Computing Estimate";
-  ReportProgress(ui, caption, 0, K);
+  ReportPassProgress(ui, caption, 0, K);
   std::vector<uint32_t> work(2 * static_cast<std::size_t>(L > 0 ? L : 0));
   for (int k = 0; k < K; ++k) {
     const uint32_t* values = series.Row(k);
@@ -73,9 +73,9 @@ int RafteryLewisChain(std::FILE* out, const SampleArrayView& series, int chainIn
       ReportPrintf(out, "\r\n\r\n User Aborted!!!\r\n");
       return 0;
     }
-    ReportProgress(ui, caption, k + 1, K);
+    ReportPassProgress(ui, caption, k + 1, K);
   }
-  ReportProgress(ui, caption, K, K);
+  ReportPassProgress(ui, caption, K, K);
   ReportPrintf(out, "\r\n");
   std::fflush(out);
   ReportPrintf(out, "\r\n\r\n%d Estimates, %" PRId64 " Suggested\r\n", L, suggested);
