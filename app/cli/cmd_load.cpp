@@ -1,8 +1,120 @@
+#include <unistd.h>
+
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "cli_support.h"
 #include "commands.h"
+#include "core/log_buffer.h"
+#include "core/paths.h"
+#include "prepare_run.h"
+#include "runfiles/run_control_writer.h"
 
 namespace mixora::cli {
 
-// Placeholder until the command is built.
-void RegisterLoadCommand(CLI::App&, int&) {}
+namespace {
+
+struct LoadOptions {
+  std::string controlPath;
+  std::string outputPath;
+  std::string logPath;
+  CliOptions common;
+};
+
+// An existing file that may be written, or a new one in a folder that may
+// be written.
+bool CanWrite(const std::string& path) {
+  if (FileExists(path)) return ::access(path.c_str(), W_OK) == 0;
+  std::string folder = FolderOf(path);
+  return ::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0;
+}
+
+// Where the run control file goes: -o, or the control file's name with the
+// extension "rcf" in OutputFolder. Creates a missing folder. Returns "" and
+// sets why when the folder cannot be made.
+std::string RunControlPath(const LoadOptions& options, const Preparation& prep, std::string& why) {
+  std::string path = options.outputPath;
+  if (path.empty()) {
+    std::string folder = ResolveOutputFolder(options.controlPath, GetField(prep.control.settings->OutputFolder));
+    path = JoinPath(folder, ReplaceExtension(FileNameOf(options.controlPath), "rcf"));
+  }
+  std::string folder = FolderOf(path);
+  std::error_code ec;
+  if (!folder.empty() && !std::filesystem::is_directory(folder, ec)) {
+    std::filesystem::create_directories(folder, ec);
+    if (ec) {
+      why = "cannot create the output folder " + folder + ": " + ec.message();
+      return "";
+    }
+  }
+  return path;
+}
+
+// Writes the run control file of a prepared run and logs the outcome.
+// Returns "" on success, else why not.
+std::string WriteRun(const LoadOptions& options, Preparation& prep, const Interaction& ui,
+                     std::string& rcfPath) {
+  std::string why;
+  rcfPath = RunControlPath(options, prep, why);
+  if (rcfPath.empty()) return why;
+  bool yesToAll = false;
+  if (FileExists(rcfPath) && !AskOverwrite(ui, rcfPath, yesToAll))
+    return rcfPath + " exists and was not overwritten (use --overwrite to replace it)";
+  if (!CanWrite(rcfPath)) {
+    ShowMessage(ui, kMbIconError, "Cannot write to %s", rcfPath.c_str());
+    return "cannot write to " + rcfPath;
+  }
+  Control& control = prep.control;
+  RunSettings& settings = *control.settings;
+  settings.FileKinds[0] = static_cast<uint8_t>(control.controlKind);
+  settings.FileKinds[1] = static_cast<uint8_t>(control.baselineFormat);
+  settings.FileKinds[2] = static_cast<uint8_t>(control.mixtureFormat);
+  settings.FileKinds[3] = 0;
+  int ok = GenerateRunControlFile(ui, control, rcfPath);
+  LogAppend(control.log, "Conversion %sed: %s", ok ? "Succeed" : "Fail", rcfPath.c_str());
+  return ok ? "" : "writing the run control file " + rcfPath + " failed";
+}
+
+int RunLoad(LoadOptions& options) {
+  Interaction ui = MakeTerminalInteraction(options.common);
+  auto prep = std::make_unique<Preparation>();
+  PrepareRun(options.controlPath, ui, *prep);
+  std::string rcfPath;
+  std::string failure = prep->failure;
+  if (prep->Ready()) failure = WriteRun(options, *prep, ui, rcfPath);
+  PrintBlock("Summary", PreparationSummary(*prep));
+
+  if (!prep->control.log.text.empty()) {
+    std::string logPath =
+        options.logPath.empty() ? ReplaceExtension(options.controlPath, "log") : options.logPath;
+    if (SaveRunLog(*prep, logPath, ui)) std::cout << "\nLog saved to " << logPath << "\n";
+    else if (failure.empty()) failure = "cannot save the log to " + logPath;
+  }
+  std::cout << std::flush;
+  if (!failure.empty()) {
+    PrintError(failure);
+    return 1;
+  }
+  std::cout << "Run control file written: " << rcfPath << "\n";
+  return 0;
+}
+
+}  // namespace
+
+void RegisterLoadCommand(CLI::App& app, int& exitCode) {
+  auto options = std::make_shared<LoadOptions>();
+  CLI::App* command = app.add_subcommand(
+      "load", "Check a control file, its baseline and its mixture and write the run control file");
+  command->add_option("CONTROL_FILE", options->controlPath, "Text (.tcf) or SPAM (.ctl) control file")
+      ->required();
+  command->add_option("-o,--output", options->outputPath,
+                      "Run control file to write (default: OutputFolder/<control file name>.rcf)");
+  command->add_option("--log", options->logPath,
+                      "Where to save the log (default: the control file with the extension .log)");
+  AddCommonOptions(*command, options->common);
+  command->callback([options, &exitCode] { exitCode = RunLoad(*options); });
+}
 
 }  // namespace mixora::cli

@@ -7,6 +7,7 @@
 
 #include "core/lookups.h"
 #include "core/text_file.h"
+#include "input/mixture_reader.h"
 #include "sampler/priors.h"
 
 namespace mixora {
@@ -47,16 +48,10 @@ int32_t StoredWidth(int32_t memberWidth, const std::vector<std::string>& names) 
 
 }  // namespace
 
-bool IsPopLine(const std::string& trimmed) {
-  return trimmed.size() >= 3 && std::toupper(static_cast<unsigned char>(trimmed[0])) == 'P' &&
-         std::toupper(static_cast<unsigned char>(trimmed[1])) == 'O' &&
-         std::toupper(static_cast<unsigned char>(trimmed[2])) == 'P';
-}
-
 MixtureRecord ParsePopLine(const std::string& line) {
   MixtureRecord record;
   std::string text = TrimLine(line);
-  std::size_t at = IsPopLine(text) ? 3 : 0;
+  std::size_t at = text.size() >= 3 && NamesEqual(text.substr(0, 3), "POP") ? 3 : 0;
   const char* start = text.c_str() + at;
   char* end = nullptr;
   long year = std::strtol(start, &end, 10);

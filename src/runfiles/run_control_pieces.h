@@ -18,10 +18,6 @@ namespace mixora {
 // (less one byte for the terminating NUL). Missing parts stay empty or 0.
 MixtureRecord ParsePopLine(const std::string& line);
 
-// True when the trimmed line begins with "POP", compared without regard to
-// case.
-bool IsPopLine(const std::string& trimmed);
-
 // The samples of a mixture file as found on disk: one record per "POP" line
 // (first line of the file excepted: it is a Genepop title) and, when the
 // individual lines between them could be counted, how many each sample holds.

@@ -218,6 +218,12 @@ std::unique_ptr<RunRecord> DecodeCommon(RunControlContent& content, const std::s
 
 }  // namespace
 
+std::string RunTitleFor(const std::string& mixtureTitle, int p) {
+  char suffix[32];
+  std::snprintf(suffix, sizeof suffix, "_POP_%02d", p + 1);
+  return SafeForFileName(mixtureTitle.substr(0, 8)) + suffix;
+}
+
 bool StartsWithSampleMagic(const uint8_t* bytes, std::size_t size) {
   return size >= 4 && std::memcmp(bytes, kSampleFileMagic, 4) == 0;
 }
@@ -334,9 +340,7 @@ std::unique_ptr<RunRecord> DecodeRunControl(RunControlContent& content, const st
 
   r.mixtureIndex = p;
   r.controlPath = path;
-  char suffix[32];
-  std::snprintf(suffix, sizeof suffix, "_POP_%02d", p + 1);
-  r.runTitle = SafeForFileName(r.mixtureTitle.substr(0, 8)) + suffix;
+  r.runTitle = RunTitleFor(r.mixtureTitle, p);
   SetField(r.settings.Title, r.runTitle);
   return record;
 }

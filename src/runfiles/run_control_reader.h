@@ -51,6 +51,11 @@ std::unique_ptr<RunRecord> ReadNewControl(const std::string& path, const Interac
 // reading pControl". Returns none on failure.
 std::unique_ptr<RunRecord> ReadRunControl(const Interaction& ui, const std::string& path, int p);
 
+// The title of the run of mixture p: the first 8 characters of the mixture
+// title, with characters that cannot stand in a file name replaced by "_",
+// followed by "_POP_%02d" with p + 1.
+std::string RunTitleFor(const std::string& mixtureTitle, int p);
+
 // The same two reads over content already in memory (positioned at 0), for
 // callers that hold the bytes; path only names the file in messages.
 std::unique_ptr<RunRecord> DecodeNewControl(RunControlContent& content, const std::string& path,

@@ -1,0 +1,139 @@
+#include "prepare_run.h"
+
+#include <filesystem>
+#include <iostream>
+#include <sstream>
+
+#include "core/log_buffer.h"
+#include "core/paths.h"
+#include "input/control_file_kind.h"
+#include "input/control_summary.h"
+#include "input/data_checks.h"
+#include "input/load_control.h"
+#include "input/load_data.h"
+
+namespace mixora::cli {
+
+namespace {
+
+// A log line may carry its own CR LF pairs ("\r\nBaseline Load SUCCESS!!");
+// the terminal gets plain line ends.
+void EchoLogLine(const Interaction& ui, const std::string& line) {
+  if (!ui.logLine) return;
+  std::string text;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    if (line[i] == '\r' && i + 1 < line.size() && line[i + 1] == '\n') continue;
+    text += line[i];
+  }
+  std::size_t from = 0;
+  for (;;) {
+    std::size_t end = text.find('\n', from);
+    ui.logLine(text.substr(from, end == std::string::npos ? std::string::npos : end - from));
+    if (end == std::string::npos) break;
+    from = end + 1;
+  }
+}
+
+std::string StepFailure(const char* step, ErrorFlags flags) {
+  std::string why = DescribeErrorFlags(flags);
+  return std::string(step) + " failed" + (why.empty() ? "" : ": " + why);
+}
+
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  std::string line;
+  while (std::getline(in, line))
+    if (!line.empty()) lines.push_back(line);
+  return lines;
+}
+
+}  // namespace
+
+void PrepareRun(const std::string& path, const Interaction& ui, Preparation& prep) {
+  prep.controlPath = path;
+  Control& control = prep.control;
+  LogClear(control.log);
+  control.log.echo = [&ui](const std::string& line) { EchoLogLine(ui, line); };
+
+  std::string problem;
+  int32_t kind = ClassifyControlFile(path, &problem);
+  if (kind == kFormatNotFound) {
+    prep.failure = "cannot open control file " + path;
+    return;
+  }
+  if (kind != kControlSpam && kind != kControlMixora) {
+    prep.failure = problem.empty()
+                       ? path + " is not a control file: its first data line is neither \"MIXORA\" "
+                                "nor a \"*\" line"
+                       : problem;
+    return;
+  }
+  control.controlKind = kind;
+  ErrorFlags flags = LoadControlFile(path, control);
+  if (flags != 0) {
+    prep.failure = StepFailure("control file load", flags);
+    return;
+  }
+  prep.controlLoaded = true;
+
+  flags = LoadBaseline(control);
+  if (flags != 0) {
+    prep.failure = StepFailure("baseline load", flags);
+    return;
+  }
+  flags = CheckBaseline(control);
+  if (flags != 0) {
+    prep.failure = StepFailure("baseline check", flags);
+    return;
+  }
+  prep.baselineLoaded = true;
+
+  flags = LoadMixture(control);
+  if (flags != 0) {
+    prep.failure = StepFailure("mixture load", flags);
+    return;
+  }
+  prep.mixtureLoaded = true;
+  prep.mixtureCheckFlags = CheckMixture(control);
+  prep.mixtureChecked = true;
+  // Sets the mixture's count of fish left out, which the run control file
+  // stores.
+  FormatMixtureSummary(control);
+  if (prep.mixtureCheckFlags & (kErrAlleleNotSeen | kErrNoAlleles))
+    prep.failure = StepFailure("mixture check", prep.mixtureCheckFlags);
+}
+
+std::vector<std::string> PreparationSummary(Preparation& prep) {
+  std::vector<std::string> lines;
+  if (!prep.controlLoaded) return lines;
+  for (const std::string& line : FormatFileKindsSummary(prep.control)) lines.push_back(line);
+  for (const std::string& line : FormatBlocksSummary(prep.control)) lines.push_back(line);
+  if (prep.baselineLoaded)
+    for (const std::string& line : SplitLines(FormatBaselineSummary(prep.control))) lines.push_back(line);
+  if (prep.mixtureLoaded)
+    for (const std::string& line : SplitLines(FormatMixtureSummary(prep.control))) lines.push_back(line);
+  return lines;
+}
+
+std::string ResolveOutputFolder(const std::string& controlPath, const std::string& outputFolder) {
+  std::string base = FolderOf(controlPath);
+  if (outputFolder.empty()) return base.empty() ? "." : base;
+  if (std::filesystem::path(outputFolder).is_absolute()) return outputFolder;
+  return JoinPath(base, outputFolder);
+}
+
+bool SaveRunLog(const Preparation& prep, const std::string& path, const Interaction& ui) {
+  if (SaveLog(prep.control.log, path)) return true;
+  ShowMessage(ui, kMbIconError, "Cannot Open\r\n%s\r\nfor writing", path.c_str());
+  return false;
+}
+
+void PrintBlock(const std::string& heading, const std::vector<std::string>& lines) {
+  if (lines.empty()) return;
+  std::cout << "\n" << heading << "\n";
+  for (const std::string& line : lines) std::cout << "  " << line << "\n";
+  std::cout << std::flush;
+}
+
+}  // namespace mixora::cli
