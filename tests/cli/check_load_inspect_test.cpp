@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliResult {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+
+  std::string LastErrorLine() const {
+    std::string text = err;
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    std::size_t at = text.rfind('\n');
+    return at == std::string::npos ? text : text.substr(at + 1);
+  }
+};
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string Quote(const std::string& text) {
+  std::string quoted = "'";
+  for (char ch : text) quoted += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+  return quoted + "'";
+}
+
+// Runs mixora in folder with no terminal on standard input, so questions are
+// answered No.
+CliResult RunCli(const fs::path& folder, const std::vector<std::string>& args) {
+  std::string command = "cd " + Quote(folder.string()) + " && " + Quote(MIXORA_CLI_PATH);
+  for (const std::string& arg : args) command += " " + Quote(arg);
+  fs::path out = folder / ".cli_out", err = folder / ".cli_err";
+  command += " >" + Quote(out.string()) + " 2>" + Quote(err.string()) + " </dev/null";
+  int status = std::system(command.c_str());
+  CliResult result;
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.out = ReadAll(out);
+  result.err = ReadAll(err);
+  return result;
+}
+
+// A scratch copy of a test data folder, removed afterwards.
+class Scratch {
+ public:
+  explicit Scratch(const std::string& dataFolder) {
+    static int serial = 0;
+    path_ = fs::temp_directory_path() /
+            ("mixora_cli_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
+    fs::create_directories(path_);
+    for (const auto& entry : fs::directory_iterator(fs::path(MIXORA_TEST_DATA_DIR) / dataFolder))
+      fs::copy(entry.path(), path_ / entry.path().filename(), fs::copy_options::recursive);
+  }
+  ~Scratch() {
+    std::error_code ec;
+    fs::remove_all(path_, ec);
+  }
+  const fs::path& path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST(CheckCommand, BrokenInputsFailWithTheirFlagMessages) {
+  struct Case {
+    const char* file;
+    std::vector<std::string> logLines;  // exact lines of the printed log
+    std::string lastLine;
+  } cases[] = {
+      {"bad_control.tcf",
+       {"5 Stocks specified, 3 stocks found", "Fatal error parsing stock block",
+        "Stock count mismatch", "Control File Load FAIL!!"},
+       "mixora: control file load failed: Stock count mismatch"},
+  };
+  for (const auto& c : cases) {
+    fs::path source = fs::path(MIXORA_TEST_DATA_DIR) / "broken" / c.file;
+    if (!fs::exists(source)) {
+      ADD_FAILURE() << "missing fixture " << source;
+      continue;
+    }
+    Scratch scratch("broken");
+    CliResult result = RunCli(scratch.path(), {"check", c.file});
+    EXPECT_NE(result.exitCode, 0) << c.file;
+    for (const std::string& line : c.logLines)
+      EXPECT_TRUE(Contains(result.out, "\n" + line + "\n")) << c.file << ": " << line << "\n" << result.out;
+    EXPECT_EQ(result.LastErrorLine(), c.lastLine) << c.file;
+    // The log is saved beside the control file with its own CR LF ends.
+    std::string log = ReadAll(scratch.path() / fs::path(c.file).replace_extension("log"));
+    EXPECT_TRUE(Contains(log, "\r\nControl File Load ")) << c.file;
+  }
+}
+
+TEST(CheckCommand, GoodRunPassesAndPrintsCountsAndPriorWeights) {
+  Scratch scratch("rcf");
+  CliResult result = RunCli(scratch.path(), {"check", "small.tcf", "--priors", "--log", "checked.log"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_TRUE(Contains(result.out, "Mixture check SUCCEEDED!!"));
+  EXPECT_TRUE(Contains(result.out, "Mixture fish:           6"));
+  EXPECT_TRUE(Contains(result.out, "WEIGHTS (P) FOR PRIOR MEANS"));
+  EXPECT_TRUE(Contains(result.out, "   11  0.27  0.37\n"));
+  EXPECT_TRUE(fs::exists(scratch.path() / "checked.log"));
+  EXPECT_FALSE(fs::exists(scratch.path() / "small.log"));
+  EXPECT_FALSE(fs::exists(scratch.path() / "out"));  // check writes no run control file
+}
+
+TEST(LoadCommand, WritesARunControlFileThatInspectShows) {
+  Scratch scratch("rcf");
+  CliResult load = RunCli(scratch.path(), {"load", "small.tcf"});
+  ASSERT_EQ(load.exitCode, 0) << load.out << load.err;
+  // OutputFolder "out" is taken from the control file's folder and created.
+  fs::path rcf = scratch.path() / "out" / "small.rcf";
+  ASSERT_TRUE(fs::exists(rcf));
+  EXPECT_TRUE(Contains(load.out, "Conversion Succeeded: out/small.rcf\n"));
+  std::string log = ReadAll(scratch.path() / "small.log");
+  EXPECT_TRUE(Contains(log, "\r\nMixture check SUCCEEDED!!\r\nConversion Succeeded: out/small.rcf\r\n"));
+
+  CliResult inspect = RunCli(scratch.path(), {"inspect", "out/small.rcf"});
+  EXPECT_EQ(inspect.exitCode, 0) << inspect.err;
+  for (const char* part : {"run control file", "Control file:    Mixora Control",
+                           "Mixture format:  Genepop", "Title = Small run", "Mixtures:        3",
+                           "Fish:            6 in the analysis, 0 left out", "Middle",
+                           "Small te_POP_02   2022     3", "V2 / 2022-05-01 / South / Gillnet / second",
+                           "Small te_POP_03   2023     1"})
+    EXPECT_TRUE(Contains(inspect.out, part)) << part << "\n" << inspect.out;
+}
+
+TEST(LoadCommand, ExistingRunControlFileIsReplacedOnlyWhenAllowed) {
+  Scratch scratch("rcf");
+  ASSERT_EQ(RunCli(scratch.path(), {"load", "small.tcf", "-o", "mine.rcf"}).exitCode, 0);
+  fs::path rcf = scratch.path() / "mine.rcf";
+  std::string before = ReadAll(rcf);
+  std::ofstream(rcf, std::ios::binary) << "placeholder";
+
+  CliResult refused = RunCli(scratch.path(), {"load", "small.tcf", "-o", "mine.rcf"});
+  EXPECT_NE(refused.exitCode, 0);
+  EXPECT_EQ(refused.LastErrorLine(),
+            "mixora: mine.rcf exists and was not overwritten (use --overwrite to replace it)");
+  EXPECT_EQ(ReadAll(rcf), "placeholder");
+
+  CliResult replaced = RunCli(scratch.path(), {"load", "small.tcf", "-o", "mine.rcf", "--overwrite"});
+  EXPECT_EQ(replaced.exitCode, 0) << replaced.err;
+  EXPECT_EQ(ReadAll(rcf), before);  // same inputs, same bytes
+}
+
+TEST(LoadCommand, MixtureThatFailsItsCheckWritesNoRunControlFile) {
+  Scratch scratch("rcf");
+  std::ofstream(scratch.path() / "small_mixture.gen", std::ios::app) << "c2 , 0000 0000\r\n";
+  CliResult result = RunCli(scratch.path(), {"load", "small.tcf"});
+  EXPECT_NE(result.exitCode, 0);
+  EXPECT_TRUE(Contains(result.out, "\nFish c2: no alleles present\n")) << result.out;
+  EXPECT_TRUE(Contains(result.out, "\nMixture check FAILED!!\n"));
+  EXPECT_EQ(result.LastErrorLine(), "mixora: mixture check failed: No alleles present in line");
+  EXPECT_FALSE(fs::exists(scratch.path() / "out" / "small.rcf"));
+  EXPECT_TRUE(fs::exists(scratch.path() / "small.log"));
+}
+
+TEST(InspectCommand, FilesThatAreNoRunControlFileAreRefused) {
+  Scratch scratch("rcf");
+  struct Case {
+    const char* file;
+    std::string bytes;
+    std::string lastLine;
+  } cases[] = {
+      {"text.rcf", "MIXORA\r\nTitle = x\r\n",
+       "mixora: text.rcf: Invalid File format: text.rcf"},
+      {"tiny.rcf", "abc", "mixora: tiny.rcf: not a run control file, sample file or restart file"},
+      {"absent.rcf", "", "mixora: cannot open absent.rcf"},
+  };
+  for (const auto& c : cases) {
+    if (!c.bytes.empty()) std::ofstream(scratch.path() / c.file, std::ios::binary) << c.bytes;
+    CliResult result = RunCli(scratch.path(), {"inspect", c.file});
+    EXPECT_NE(result.exitCode, 0) << c.file;
+    EXPECT_EQ(result.LastErrorLine(), c.lastLine) << c.file;
+  }
+}
+
+}  // namespace
