@@ -143,13 +143,14 @@ int ComputeBaselinePriors(const Interaction& ui, int32_t stockCount, int32_t cha
           settled = true;
           break;
         }
+        // A settled step keeps the weight it started from; only a step that
+        // goes on takes the new value.
         const double next = N / D;
-        const bool done = std::fabs(next - lam) < 1e-6;
-        lam = next;
-        if (done) {
+        if (std::fabs(next - lam) < 1e-6) {
           settled = true;
           break;
         }
+        lam = next;
       }
       if (!settled)
         ShowMessage(ui, kMbIconError,
