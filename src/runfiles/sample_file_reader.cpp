@@ -208,6 +208,7 @@ int ReadKeptRecords(SampleFileReader& reader, uint32_t discard, uint32_t count,
   uint32_t index = 0;
   uint32_t inBlock = SeekSampleRecord(reader, discard, index);
   if (inBlock == 0) return 0;
+  // Sized only now: a loaded block proves the header's record width real.
   std::vector<uint32_t> values(reader.header.valuesPerRecord);
   uint32_t used = 0;
   for (;;) {
