@@ -185,6 +185,7 @@ ErrorFlags ParseSpamGenotypeLine(const std::string& line, int32_t& fieldCount,
   int32_t count = 0;
   for (std::string_view field : SplitFields(line, " \t\r\n")) {
     if (!IsGenotypeField(field)) {
+      if (flags) break;
       std::size_t n = std::min(field.size(), kMaxFishIdLength);
       fishName = "Fish ID " + std::string(field.substr(0, n));
       break;
@@ -195,13 +196,16 @@ ErrorFlags ParseSpamGenotypeLine(const std::string& line, int32_t& fieldCount,
     }
     const std::size_t column = static_cast<std::size_t>(count);
     ++count;
+    // After a fault the rest of the line is only counted, so the count
+    // comparison below speaks of the whole line, not of where it stopped.
+    if (flags) continue;
     int32_t pair[2] = {0, 0};
     flags |= DecodeSpamField(field, pair);
-    if (flags) break;
+    if (flags) continue;
     if (!pairs.empty()) {
       if (2 * column + 1 >= pairs.size()) {
         flags |= kErrCharacterCountMismatch;
-        break;
+        continue;
       }
       pairs[2 * column] = pair[0];
       pairs[2 * column + 1] = pair[1];
