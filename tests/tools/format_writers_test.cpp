@@ -9,9 +9,9 @@
 namespace mixora {
 namespace {
 
-using testing::CrLf;
-using testing::ReadFile;
-using testing::ScratchFolder;
+using tools_testing::CrLf;
+using tools_testing::ReadFile;
+using tools_testing::ScratchFolder;
 
 // Two stocks and two characters stored out of ID order, two mixtures of
 // three fish and one rejected fish in each.

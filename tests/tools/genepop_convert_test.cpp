@@ -10,10 +10,10 @@
 namespace mixora {
 namespace {
 
-using testing::CrLf;
-using testing::ReadFile;
-using testing::ScratchFolder;
-using testing::WriteFile;
+using tools_testing::CrLf;
+using tools_testing::ReadFile;
+using tools_testing::ScratchFolder;
+using tools_testing::WriteFile;
 
 const std::string kMessyBaseline =
     std::string(MIXORA_TEST_DATA_DIR) + "/genepop/chum_label_baseline.gen";

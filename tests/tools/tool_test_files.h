@@ -7,7 +7,7 @@
 #include <sstream>
 #include <string>
 
-namespace mixora::testing {
+namespace mixora::tools_testing {
 
 class ScratchFolder {
  public:
@@ -52,4 +52,4 @@ inline std::string CrLf(std::initializer_list<std::string> lines) {
   return text;
 }
 
-}  // namespace mixora::testing
+}  // namespace mixora::tools_testing

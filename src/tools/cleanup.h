@@ -1,0 +1,60 @@
+#pragma once
+// Counting and deleting the files a run leaves in its folder, kind by kind
+// (by extension), and the size text shared with the folder chooser.
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace mixora {
+
+struct CleanupKind {
+  const char* label;      // the check box text
+  const char* extension;  // matched without regard to case
+  bool checkedAtOpening;
+  bool deletable;  // the run key kind is counted but never deleted
+};
+
+inline constexpr int kCleanupKindCount = 9;
+extern const std::array<CleanupKind, kCleanupKindCount> kCleanupKinds;
+
+struct FileTally {
+  uint32_t count = 0;
+  uint64_t bytes = 0;
+};
+
+// "%d" below 1024 bytes; otherwise "%.2lf" of the size divided by the
+// largest of 1024, 1024^2, 1024^3, 1024^4 not above it, with KB, MB, GB, TB.
+std::string FormatSizeText(uint64_t bytes);
+
+// Every entry of `folder` that is not a folder and whose extension is
+// `extension` (without regard to case). With `remove` off adds 1 and the
+// file's size per file to `tally`; with it on deletes them (failures are
+// left; a file that stays is counted again by the next scan). A folder that
+// cannot be listed counts as empty. Files of the run key kind are never
+// deleted.
+void ScanFileKind(const std::string& folder, const std::string& extension, bool remove,
+                  FileTally& tally);
+
+// The counts of all nine kinds, the total, and the total of the checked kinds.
+struct CleanupTable {
+  std::string folder;
+  std::array<FileTally, kCleanupKindCount> rows{};
+  FileTally total;
+  FileTally toClean;
+};
+
+using CleanupChecks = std::array<bool, kCleanupKindCount>;
+
+// The check marks of a fresh cleanup: every deletable kind.
+CleanupChecks DefaultCleanupChecks();
+
+// The folder of a run control file ("." when it has none).
+std::string CleanupFolderOf(const std::string& runControlPath);
+
+// Rescans every kind with deletion off.
+CleanupTable RefreshCleanup(const std::string& folder, const CleanupChecks& checked);
+
+// Deletes the files of every checked, deletable kind.
+void CleanFiles(const std::string& folder, const CleanupChecks& checked);
+
+}  // namespace mixora

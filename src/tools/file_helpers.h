@@ -1,0 +1,29 @@
+#pragma once
+// Small file helpers shared by the conversion windows and commands: can a
+// file be written, report a failure of the system, create an output file
+// after asking before replacing one.
+#include <cstdio>
+#include <string>
+
+#include "core/interaction.h"
+
+namespace mixora {
+
+// 1 when `path` can be written: an existing file that is not read-only, or a
+// new file that can be created (it is created and removed again at once).
+// Otherwise 0 with errno set (EACCES for a read-only file) and, when `ui` is
+// given, the system error report "Cannot write to" with the path.
+int CheckWritable(const Interaction* ui, const std::string& path);
+
+// Shows "System Message:\r\n%s:\r\n%s\r\n%s" with the two texts and the
+// description of the last system error (errno), with the error icon.
+void ReportSystemError(const Interaction& ui, const std::string& what, const std::string& detail);
+
+// Creates `path` for writing, replacing an existing file only after the
+// question "Overwrite %s" (Yes to All, Yes, No) unless `overwriteAll` is
+// already set; "Yes to All" sets it. Returns the open file, or null when the
+// answer was No or the file cannot be created ("Cannot Open %s" is then shown
+// with the warning icon).
+std::FILE* CreateOutputFile(const Interaction& ui, const std::string& path, bool& overwriteAll);
+
+}  // namespace mixora
