@@ -1,0 +1,422 @@
+#include "sampler/restart_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "runfiles/run_file_names.h"
+#include "runfiles/sample_block.h"
+#include "runfiles/sample_file_header.h"
+#include "runfiles/sample_file_writer.h"
+#include "sampler/gibbs_sampler.h"
+
+namespace mixora {
+namespace {
+
+// Generator states and doubles are copied as they lie in memory.
+static_assert(std::endian::native == std::endian::little);
+
+constexpr std::size_t kChainValuesAt = 32;
+constexpr std::size_t kCheckValuesAt = 56;
+constexpr std::size_t kStartStocksAt = 80;
+constexpr std::size_t kRandLibBytes = sizeof(RandLibState);
+constexpr std::size_t kMt19937Bytes = sizeof(Mt19937State);
+constexpr std::size_t kRan2Bytes = sizeof(Ran2State);
+static_assert(kRestartTailBytes ==
+              kRandLibBytes + kMt19937Bytes + kRan2Bytes + kGeneratorHandleRecordSize);
+
+constexpr int kCheckCount = 6;
+constexpr const char* kCheckNames[kCheckCount] = {"RANGEN",  "MAXMISSINGLOCI", "THINSTA",
+                                                  "THINISE", "NUMSTOCKS",      "NUMCHARS"};
+
+// ran2 works modulo 714025; a value outside would index past its table.
+constexpr int32_t kRan2Modulus = 714025;
+
+const Interaction& ChainUi(const Chain& chain) {
+  static const Interaction kNobody{};
+  return chain.ui != nullptr ? *chain.ui : kNobody;
+}
+
+uint32_t ChainBox(const Chain& chain, uint32_t icon) {
+  return kMbOk | icon | MessageForChain(chain.index + 1);
+}
+
+void PutI32(uint8_t* at, int32_t value) { std::memcpy(at, &value, sizeof value); }
+int32_t GetI32(const uint8_t* at) {
+  int32_t value;
+  std::memcpy(&value, at, sizeof value);
+  return value;
+}
+
+std::array<int32_t, kCheckCount> RunCheckValues(const RunSettings& s) {
+  return {s.RanGen, s.MaxMissingLoci, s.ThinSta, s.ThinIse, s.NumberOfStocks, s.NumberOfChars};
+}
+
+bool ArraysFitRun(const Chain& chain) {
+  const SamplerArrays& a = chain.arrays;
+  const RunRecord& run = *chain.run;
+  return a.stocks == run.settings.NumberOfStocks && a.characters == run.settings.NumberOfChars &&
+         a.slots == run.maxAlleles &&
+         a.proportions.size() == static_cast<std::size_t>(a.stocks) &&
+         a.frequencies.size() ==
+             static_cast<std::size_t>(a.stocks) * a.characters * a.slots;
+}
+
+// ---- Writing ----
+
+int BuildRestartImage(Chain& chain) {
+  SamplerArrays& a = chain.arrays;
+  const RunRecord& run = *chain.run;
+  const std::size_t thetaBytes = a.frequencies.size() * sizeof(double);
+  if (EncodeSampleBlock(a.frequencies.data(), 1, thetaBytes, a.restartBlock) != BlockStatus::kOk) {
+    return 0;
+  }
+  const std::size_t compressed = a.restartBlock.size() - kSampleBlockHeaderSize;
+  std::vector<uint8_t>& image = a.restartImage;
+  image.resize(RestartFileBytes(a.stocks, compressed));
+  uint8_t* out = image.data();
+
+  std::memcpy(out, kSampleFileMagic, kMagicSize);
+  std::memset(out + kMagicSize, 0, kChainValuesAt - kMagicSize);
+  const int32_t values[6] = {chain.iteration.load(std::memory_order_relaxed),
+                             chain.endIteration,
+                             chain.seed1,
+                             chain.seed2,
+                             static_cast<int32_t>(chain.samples.assignment.total),
+                             static_cast<int32_t>(chain.samples.composition.total)};
+  for (int k = 0; k < 6; ++k) PutI32(out + kChainValuesAt + 4 * k, values[k]);
+  const auto checks = RunCheckValues(run.settings);
+  for (int k = 0; k < kCheckCount; ++k) PutI32(out + kCheckValuesAt + 4 * k, checks[k]);
+  for (int k = 0; k < 4; ++k) PutI32(out + kStartStocksAt + 4 * k, chain.startStocks[k]);
+
+  std::size_t at = kRestartHeadBytes;
+  std::memcpy(out + at, a.proportions.data(), a.proportions.size() * sizeof(double));
+  at += a.proportions.size() * sizeof(double);
+  std::memcpy(out + at, a.restartBlock.data(), a.restartBlock.size());
+  at += a.restartBlock.size();
+
+  const ChainGenerators& g = chain.generators;
+  std::memcpy(out + at, &g.randLib, kRandLibBytes);
+  at += kRandLibBytes;
+  std::memcpy(out + at, &g.mt, kMt19937Bytes);
+  at += kMt19937Bytes;
+  std::memcpy(out + at, &g.ran2, kRan2Bytes);
+  at += kRan2Bytes;
+  StoreGeneratorHandle(g.handle, out + at);
+  return 1;
+}
+
+// A rename is durable only once the folder that holds the name is on disk.
+void CommitFolderOf(const std::string& path) {
+  char folder[4096];
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) {
+    std::strcpy(folder, ".");
+  } else if (slash == 0) {
+    std::strcpy(folder, "/");
+  } else if (slash < sizeof folder) {
+    std::memcpy(folder, path.data(), slash);
+    folder[slash] = '\0';
+  } else {
+    return;
+  }
+  const int fd = ::open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
+// Writes the bytes to temp, commits them and renames temp over path. On
+// failure temp is removed, path is untouched and errno tells why.
+int ReplaceFileAtomically(const std::string& temp, const std::string& path, const uint8_t* data,
+                          std::size_t n) {
+  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return 0;
+  std::size_t done = 0;
+  while (done < n) {
+    const ssize_t wrote = ::write(fd, data + done, n - done);
+    if (wrote < 0) {
+      if (errno == EINTR) continue;
+      break;
+    }
+    if (wrote == 0) {
+      errno = EIO;
+      break;
+    }
+    done += static_cast<std::size_t>(wrote);
+  }
+  bool ok = done == n && ::fsync(fd) == 0;
+  int error = errno;
+  if (::close(fd) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) {
+    ::unlink(temp.c_str());
+    errno = error;
+    return 0;
+  }
+  CommitFolderOf(path);
+  return 1;
+}
+
+int WriteRestartFile(Chain& chain) {
+  if (!ArraysFitRun(chain)) {
+    errno = EINVAL;
+    return 0;
+  }
+  // Samples first, and on disk, so the file never counts records that a
+  // crash could take away from the sample files.
+  if (FlushChainSamples(chain.samples) == 0) return 0;
+  if (CommitChainSamples(chain.samples) == 0) return 0;
+  if (BuildRestartImage(chain) == 0) {
+    errno = ENOMEM;
+    return 0;
+  }
+  const std::string& path = RestartFilePath(chain);
+  return ReplaceFileAtomically(chain.restartTempPath, path, chain.arrays.restartImage.data(),
+                               chain.arrays.restartImage.size());
+}
+
+// ---- Reading ----
+
+struct RestartContents {
+  int32_t values[6] = {};
+  int32_t checks[kCheckCount] = {};
+  StartStocks startStocks{};
+  std::vector<double> proportions;
+  std::vector<double> frequencies;
+  RandLibState randLib;
+  Mt19937State mt;
+  Ran2State ran2;
+  unsigned char handle[kGeneratorHandleRecordSize] = {};
+};
+
+class RestartReader {
+ public:
+  RestartReader(Chain& chain, const std::string& path) : chain_(chain), path_(path) {}
+  ~RestartReader() {
+    if (file_ != nullptr) std::fclose(file_);
+  }
+
+  int Read(int full);
+
+ private:
+  int Refuse() {
+    chain_.resume = 0;
+    return 0;
+  }
+  int Invalid(const char* reason) {
+    ShowMessage(ChainUi(chain_), ChainBox(chain_, kMbIconError),
+                "Invalid Restart File:\r\n%s\r\n%s", path_.c_str(), reason);
+    return Refuse();
+  }
+  bool ReadExactly(void* destination, std::size_t n) {
+    return std::fread(destination, 1, n, file_) == n;
+  }
+  int ReadBody();
+  bool ValuesInRange() const;
+  const char* StatesOutOfRange() const;
+  void CommitChainValues();
+
+  Chain& chain_;
+  const std::string& path_;
+  std::FILE* file_ = nullptr;
+  RestartContents in_;
+};
+
+bool RestartReader::ValuesInRange() const {
+  const int32_t iteration = in_.values[0];
+  return iteration >= 0 && in_.values[4] >= 0 && in_.values[4] <= iteration &&
+         in_.values[5] >= 0 && in_.values[5] <= iteration;
+}
+
+const char* RestartReader::StatesOutOfRange() const {
+  for (double p : in_.proportions) {
+    if (!std::isfinite(p) || p < 0) return "stock proportions out of range";
+  }
+  for (double f : in_.frequencies) {
+    if (!std::isfinite(f) || f < 0) return "allele frequencies out of range";
+  }
+  const bool mtOk = in_.mt.index >= 0 && in_.mt.index <= kMt19937Words + 1;
+  const bool randLibOk = in_.randLib.s1 >= 0 && in_.randLib.s1 < kRandLibModulus1 &&
+                         in_.randLib.s2 >= 0 && in_.randLib.s2 < kRandLibModulus2;
+  bool ran2Ok = in_.ran2.idum >= 0 && in_.ran2.idum < kRan2Modulus && in_.ran2.iy >= 0 &&
+                in_.ran2.iy < kRan2Modulus;
+  for (int32_t v : in_.ran2.table) ran2Ok = ran2Ok && v >= 0 && v < kRan2Modulus;
+  if (!mtOk || !randLibOk || !ran2Ok) return "generator state out of range";
+  return nullptr;
+}
+
+void RestartReader::CommitChainValues() {
+  chain_.iteration.store(in_.values[0], std::memory_order_relaxed);
+  chain_.endIteration = in_.values[1];
+  chain_.seed1 = in_.values[2];
+  chain_.seed2 = in_.values[3];
+  chain_.samples.assignment.total = static_cast<uint32_t>(in_.values[4]);
+  chain_.samples.composition.total = static_cast<uint32_t>(in_.values[5]);
+}
+
+int RestartReader::Read(int full) {
+  file_ = std::fopen(path_.c_str(), "rb");
+  if (file_ == nullptr) {
+    if (full == kRestartChecksOnly) {
+      ShowMessage(ChainUi(chain_), ChainBox(chain_, kMbIconWarning),
+                  "Cannot Open\r\n%s\r\nfor %sing", path_.c_str(), "read");
+    }
+    return Refuse();
+  }
+  uint8_t head[kRestartHeadBytes];
+  const std::size_t got = std::fread(head, 1, sizeof head, file_);
+  if (got < kMagicSize || std::memcmp(head, kSampleFileMagic, kMagicSize) != 0) {
+    ShowMessage(ChainUi(chain_), ChainBox(chain_, kMbIconError), "Invalid Restart File:\r\n%s",
+                path_.c_str());
+    return Refuse();
+  }
+  if (got < sizeof head) return Invalid("the file ends early");
+  for (int k = 0; k < 6; ++k) in_.values[k] = GetI32(head + kChainValuesAt + 4 * k);
+  for (int k = 0; k < kCheckCount; ++k) in_.checks[k] = GetI32(head + kCheckValuesAt + 4 * k);
+  for (int k = 0; k < 4; ++k) in_.startStocks[k] = GetI32(head + kStartStocksAt + 4 * k);
+
+  const auto expected = RunCheckValues(chain_.run->settings);
+  for (int k = 0; k < kCheckCount; ++k) {
+    if (in_.checks[k] != expected[k]) {
+      ShowMessage(ChainUi(chain_), ChainBox(chain_, kMbIconError),
+                  "Invalid Restart File:\r\n%s\r\n%s: RST = %d, TCF = %d", path_.c_str(),
+                  kCheckNames[k], in_.checks[k], expected[k]);
+      return Refuse();
+    }
+  }
+  if (in_.startStocks != chain_.startStocks) {
+    ShowMessage(ChainUi(chain_), ChainBox(chain_, kMbIconError),
+                "Invalid Restart File:\r\n%s\r\n%s: RST = %s, TCF = %s", path_.c_str(),
+                "STARTSTOCKS", FormatStartStocks(in_.startStocks).c_str(),
+                FormatStartStocks(chain_.startStocks).c_str());
+    return Refuse();
+  }
+  if (!ValuesInRange()) return Invalid("chain values out of range");
+  if (full == kRestartChecksOnly) {
+    CommitChainValues();
+    return 1;
+  }
+  return ReadBody();
+}
+
+int RestartReader::ReadBody() {
+  if (!ArraysFitRun(chain_)) return Refuse();
+  SamplerArrays& a = chain_.arrays;
+  in_.proportions.assign(a.proportions.size(), 0.0);
+  in_.frequencies.assign(a.frequencies.size(), 0.0);
+  const std::size_t thetaBytes = in_.frequencies.size() * sizeof(double);
+
+  if (!ReadExactly(in_.proportions.data(), in_.proportions.size() * sizeof(double))) {
+    return Invalid("the file ends early");
+  }
+  uint8_t blockHead[kSampleBlockHeaderSize];
+  if (!ReadExactly(blockHead, sizeof blockHead)) return Invalid("the file ends early");
+  const SampleBlockHeader header = DecodeSampleBlockHeader(blockHead);
+  if (header.count != 1 || header.uncompressedLength != thetaBytes ||
+      !PlausibleBlockLengths(header.uncompressedLength, header.compressedLength)) {
+    return Invalid("the frequency block does not fit the run");
+  }
+  std::vector<uint8_t> compressed(header.compressedLength);
+  if (!ReadExactly(compressed.data(), compressed.size())) return Invalid("the file ends early");
+  const BlockStatus status = DecompressSampleBlock(header, compressed.data(), compressed.size(),
+                                                   in_.frequencies.data(), thetaBytes);
+  if (status != BlockStatus::kOk) return Invalid(DescribeBlockStatus(status));
+
+  uint8_t tail[kRestartTailBytes];
+  if (!ReadExactly(tail, sizeof tail)) return Invalid("the file ends early");
+  std::size_t at = 0;
+  std::memcpy(&in_.randLib, tail + at, kRandLibBytes);
+  at += kRandLibBytes;
+  std::memcpy(&in_.mt, tail + at, kMt19937Bytes);
+  at += kMt19937Bytes;
+  std::memcpy(&in_.ran2, tail + at, kRan2Bytes);
+  at += kRan2Bytes;
+  std::memcpy(in_.handle, tail + at, kGeneratorHandleRecordSize);
+  if (const char* problem = StatesOutOfRange()) return Invalid(problem);
+
+  CommitChainValues();
+  a.proportions = in_.proportions;
+  a.frequencies = in_.frequencies;
+  RefreshLikelihoodFactors(chain_);
+  ChainGenerators& g = chain_.generators;
+  g.randLib = in_.randLib;
+  g.mt = in_.mt;
+  g.ran2 = in_.ran2;
+  LoadGeneratorHandle(g.handle, in_.handle);
+  return 1;
+}
+
+}  // namespace
+
+std::size_t RestartFileBytes(int32_t stocks, std::size_t compressedLength) {
+  return kRestartHeadBytes + static_cast<std::size_t>(stocks) * sizeof(double) +
+         kSampleBlockHeaderSize + compressedLength + kRestartTailBytes;
+}
+
+const std::string& RestartFilePath(Chain& chain) {
+  if (chain.restartPath.empty()) {
+    chain.restartPath = BuildRunFileName(*chain.run, chain.index, kNoReport, kNoGroup, kExtRestart);
+    chain.restartTempPath = chain.restartPath + ".tmp";
+  }
+  return chain.restartPath;
+}
+
+int TransferRestartFile(Chain& chain, int write, int full) {
+  if (chain.run == nullptr) return 0;
+  if (write == kRestartWrite) return WriteRestartFile(chain);
+  RestartReader reader(chain, RestartFilePath(chain));
+  return reader.Read(full);
+}
+
+void ReportSaveFailure(Chain& chain, const std::string& path) {
+  const int error = errno;
+  ShowMessage(ChainUi(chain), ChainBox(chain, kMbIconError), "System Message:\r\n%s:\r\n%s\r\n%s",
+              "Cannot save the chain", path.c_str(), std::strerror(error));
+}
+
+int ReadRestartChainValues(const std::string& path, RestartChainValues& values) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return 0;
+  uint8_t head[kCheckValuesAt];
+  const std::size_t got = std::fread(head, 1, sizeof head, file);
+  std::fclose(file);
+  if (got < sizeof head || std::memcmp(head, kSampleFileMagic, kMagicSize) != 0) return 0;
+  values.iteration = GetI32(head + kChainValuesAt);
+  values.endIteration = GetI32(head + kChainValuesAt + 4);
+  values.seed1 = GetI32(head + kChainValuesAt + 8);
+  values.seed2 = GetI32(head + kChainValuesAt + 12);
+  values.assignmentTotal = GetI32(head + kChainValuesAt + 16);
+  values.compositionTotal = GetI32(head + kChainValuesAt + 20);
+  return 1;
+}
+
+int32_t CurrentNumberOfReps(int32_t runReps, std::span<const int32_t> mixtureIterations) {
+  int32_t current = runReps;
+  for (int32_t iterations : mixtureIterations) {
+    if (iterations != 0) current = std::min(current, iterations);
+  }
+  return current;
+}
+
+bool AcceptNumberOfReps(int32_t newReps, int32_t current) {
+  return newReps >= current && newReps <= kMaxNumberOfReps;
+}
+
+}  // namespace mixora

@@ -1,0 +1,103 @@
+#pragma once
+// Chains for sampler tests: a scratch folder for their outputs, a recorder of
+// the message boxes they raise, and a chain prepared the way a fresh start
+// prepares it (arrays, generators, counts, starting proportions, outputs).
+#include <stdlib.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/interaction.h"
+#include "runfiles/run_record.h"
+#include "runfiles/sample_file_writer.h"
+#include "sampler/chain.h"
+#include "sampler/gibbs_sampler.h"
+#include "sampler/priors.h"
+
+namespace mixora::chain_testing {
+
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    char pattern[] = "/tmp/mixora_sampler_XXXXXX";
+    path_ = mkdtemp(pattern);
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  const std::string& path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+struct Box {
+  uint32_t type;
+  std::string text;
+};
+
+// Answers every box with OK (No for questions) and keeps what was shown.
+struct MessageRecorder {
+  std::vector<Box> boxes;
+  Interaction ui;
+  MessageRecorder() {
+    ui.message = [this](uint32_t type, const std::string& text) {
+      boxes.push_back({type, text});
+      return DefaultAnswer(type);
+    };
+  }
+};
+
+inline std::vector<uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+// A chain of the run, started afresh as a chain thread would start it, but
+// with iteration 0 and without its first frequency draw. With outputs, the
+// run's sample files and chain log are created beside run.controlPath.
+inline std::unique_ptr<Chain> MakeFreshChain(RunRecord& run, const Interaction& ui,
+                                             bool withOutputs, int32_t index = 0) {
+  auto chain = std::make_unique<Chain>();
+  chain->run = &run;
+  chain->ui = &ui;
+  chain->index = index;
+  chain->seed1 = run.settings.Seed1;
+  chain->seed2 = run.settings.Seed2;
+  chain->endIteration = run.settings.NumberOfReps;
+  chain->startStocks = RunStartStocks(run.settings);
+  if (AllocateSamplerArrays(*chain) == 0) return nullptr;
+  if (withOutputs && OpenChainOutputs(chain->samples, run, index, chain->seed1, chain->seed2,
+                                      false, ui) != 0) {
+    return nullptr;
+  }
+  SeedChainGenerators(chain->generators, chain->seed1, chain->seed2, run.settings.RanGen, false);
+  ResetAlleleCounts(*chain);
+  StartingProportions(run.settings.InformativePrior != 0, run.beta, run.stockId,
+                      chain->startStocks, chain->arrays.proportions);
+  return chain;
+}
+
+// Runs iterations first .. last as the chain loop does.
+inline int RunIterations(Chain& chain, int32_t first, int32_t last) {
+  for (int32_t t = first; t <= last; ++t) {
+    chain.iteration.store(t);
+    if (RunIteration(chain) == 0) return 0;
+  }
+  return 1;
+}
+
+inline void CloseOutputs(Chain& chain) {
+  CloseChainSamples(chain.samples);
+  if (chain.samples.chainLog != nullptr) std::fclose(chain.samples.chainLog);
+  chain.samples.chainLog = nullptr;
+}
+
+}  // namespace mixora::chain_testing
