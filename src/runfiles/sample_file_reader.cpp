@@ -1,5 +1,6 @@
 #include "runfiles/sample_file_reader.h"
 
+#include <fcntl.h>
 #include <sys/types.h>
 
 #include <algorithm>
@@ -120,6 +121,7 @@ int OpenSampleFileForReading(SampleFileReader& reader, const std::string& path) 
     reader.error = Format("Cannot Open %s", path.c_str());
     return 0;
   }
+  posix_fadvise(fileno(reader.file), 0, 0, POSIX_FADV_SEQUENTIAL);
   std::string problem;
   if (CheckSampleMagic(reader.file, reader.header) == 0) {
     problem = "not a sample file";

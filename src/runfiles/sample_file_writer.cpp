@@ -67,8 +67,12 @@ int FlushWriter(SampleFileWriter& w) {
   if (w.file == nullptr) return 0;
   off_t start = ftello(w.file);
   if (start < 0) return 0;
+  // Flushed at once so that a full disk shows here, while the block can
+  // still be taken back, rather than at some later write.
   if (WriteSampleBlock(w.file, w.buffer.data(), w.pending,
-                       static_cast<std::size_t>(w.pending) * RecordBytes(w)) == 0) {
+                       static_cast<std::size_t>(w.pending) * RecordBytes(w)) == 0 ||
+      std::fflush(w.file) != 0) {
+    std::clearerr(w.file);
     TruncateAt(w.file, start);
     return 0;
   }

@@ -325,6 +325,29 @@ TEST(SampleFileWriter, ResumeRefusesFilesItCannotContinue) {
   std::fclose(resumed.chainLog);
 }
 
+// A full disk is reported, not taken for a written block: the records stay
+// pending and the header counts only what the file holds.
+TEST(SampleFileWriter, FullDiskIsReportedAndKeepsRecordsPending) {
+  std::FILE* full = std::fopen("/dev/full", "r+b");
+  if (full == nullptr) GTEST_SKIP() << "no /dev/full";
+  ChainSampleFiles files;
+  for (SampleFileWriter* w : {&files.assignment, &files.composition}) {
+    w->valuesPerRecord = 2;
+    w->elementSize = w == &files.assignment ? 2 : 4;
+    w->capacity = 3;
+    w->buffer.assign(3 * 2 * w->elementSize, 0);
+  }
+  files.composition.file = full;
+  files.assignment.file = std::tmpfile();
+  int32_t values[2] = {1, 2};
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(AppendCompositionRecord(files, values), 1);
+  EXPECT_EQ(FlushChainSamples(files), 0);
+  EXPECT_EQ(files.composition.pending, 3u);
+  EXPECT_EQ(AppendCompositionRecord(files, values), 0) << "no room, and the block cannot go out";
+  EXPECT_EQ(files.composition.total, 3u);
+  EXPECT_EQ(CloseChainSamples(files), 0);
+}
+
 class SampleFileReading : public ::testing::Test {
  protected:
   void SetUp() override {
