@@ -129,12 +129,11 @@ std::vector<int> AssignFishToSamples(const MixtureData& mixture, const MixtureSa
 
 namespace {
 
-void PackCharacters(const CharacterBlock& chars, RunRecord& pieces, std::vector<int>& runToControl) {
+void PackCharacters(const CharacterBlock& chars, RunRecord& pieces) {
   pieces.maxAlleles = std::max(chars.maxAlleles, 0);
   for (int i = 0; i < chars.count; ++i) {
     std::size_t at = static_cast<std::size_t>(i);
     if (!TakesPart(SafeFlags(chars.flags, at))) continue;
-    runToControl.push_back(i);
     int32_t alleles = std::clamp(SafeId(chars.alleleCount, at), 0, pieces.maxAlleles);
     pieces.alleleCount.push_back(alleles);
     pieces.charId.push_back(SafeId(chars.charId, at));
@@ -202,7 +201,7 @@ void PackBaseline(const BaselineData& base, RunRecord& pieces) {
   }
 }
 
-void PackMixture(const Control& control, const std::vector<int>& runToControl, RunRecord& pieces) {
+void PackMixture(const Control& control, RunRecord& pieces) {
   const MixtureData& mix = *control.mixture;
   pieces.mixtureTitle = mix.title.substr(0, std::min<std::size_t>(mix.title.size(), 99));
   MixtureSamples samples = ReadMixtureSamples(GetField(control.settings->MixtureFile));
@@ -217,7 +216,14 @@ void PackMixture(const Control& control, const std::vector<int>& runToControl, R
   pieces.mixtures.resize(static_cast<std::size_t>(P));
   pieces.mixtureCount = P;
 
-  std::size_t C = runToControl.size();
+  // The column that pairing gave each character's identifier; a character no
+  // column holds is missing in every fish.
+  std::size_t C = pieces.charId.size();
+  std::vector<int> columnOf(C, -1);
+  for (std::size_t c = 0; c < C; ++c) {
+    int column = FindValue(mix.charId, pieces.charId[c]);
+    if (column < mix.charCount) columnOf[c] = column;
+  }
   std::vector<int> storedBefore(static_cast<std::size_t>(P) + 1, 0);
   for (int f = 0; f < mix.fishCount; ++f) {
     std::size_t at = static_cast<std::size_t>(f);
@@ -231,16 +237,12 @@ void PackMixture(const Control& control, const std::vector<int>& runToControl, R
     }
     ++storedBefore[static_cast<std::size_t>(sample) + 1];
     pieces.fishNames.push_back(SafeName(mix.fishNames, at));
-    for (std::size_t c = 0; c < C; ++c) {
-      // Column i of the mixture belongs to control character i; its
-      // resolved identifier says so when the columns were matched by name.
-      int column = FindValue(mix.charId, pieces.charId[c]);
-      if (column < 0 || column >= mix.charCount) column = runToControl[c];
-      for (int j = 0; j < 2; ++j) {
-        std::size_t g = (at * static_cast<std::size_t>(std::max(mix.charCount, 0)) + static_cast<std::size_t>(column)) * 2 + static_cast<std::size_t>(j);
-        pieces.genotypes.push_back(column < mix.charCount && g < mix.genotypes.size() ? mix.genotypes[g] : 0);
+    const std::size_t columns = static_cast<std::size_t>(std::max(mix.charCount, 0));
+    for (std::size_t c = 0; c < C; ++c)
+      for (std::size_t j = 0; j < 2; ++j) {
+        std::size_t g = (at * columns + static_cast<std::size_t>(std::max(columnOf[c], 0))) * 2 + j;
+        pieces.genotypes.push_back(columnOf[c] >= 0 && g < mix.genotypes.size() ? mix.genotypes[g] : 0);
       }
-    }
   }
   // A sample's first individual counts the stored fish of all samples before
   // it, so a sample whose first fish was left out still starts at its own
@@ -286,8 +288,7 @@ int BuildRunPieces(const Control& control, RunRecord& pieces, const Interaction&
   pieces.settings = settings;
   int levels = std::clamp(settings.Levels, 0, 5);
 
-  std::vector<int> runToControl;
-  PackCharacters(control.characters ? *control.characters : kNoCharacters, pieces, runToControl);
+  PackCharacters(control.characters ? *control.characters : kNoCharacters, pieces);
   std::vector<double> weights;
   PackStocks(control.stocks ? *control.stocks : kNoStocks, levels, pieces, weights);
   PackGroups(control.groups ? *control.groups : kNoGroups, pieces);
@@ -297,7 +298,7 @@ int BuildRunPieces(const Control& control, RunRecord& pieces, const Interaction&
   pieces.settings.Levels = levels;
 
   if (control.mixture && control.settings) {
-    PackMixture(control, runToControl, pieces);
+    PackMixture(control, pieces);
   } else {
     pieces.mixtureCount = 1;
     pieces.mixtures.resize(1);
