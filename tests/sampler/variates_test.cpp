@@ -298,7 +298,7 @@ double KolmogorovDistance(std::vector<double> xs, const std::function<double(dou
 }
 
 TEST(VariateDistributions, GammaMatchesItsDistributionForEveryBranch) {
-  const int n = 100000;
+  const int n = 50000;
   const double ksBound = 1.95 / std::sqrt(static_cast<double>(n));  // 0.1% level
   for (int ranGen : {0, 1}) {
     for (double shape : {0.05, 0.3, 1.0, 2.5, 8.0, 40.0}) {
