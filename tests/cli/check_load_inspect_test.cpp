@@ -9,6 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "runfiles/sample_block.h"
+#include "runfiles/sample_file_header.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -190,6 +193,43 @@ TEST(InspectCommand, FilesThatAreNoRunControlFileAreRefused) {
     EXPECT_NE(result.exitCode, 0) << c.file;
     EXPECT_EQ(result.LastErrorLine(), c.lastLine) << c.file;
   }
+}
+
+TEST(InspectCommand, ShowsSampleFileHeadersAndRestartChainValues) {
+  Scratch scratch("rcf");
+  // A composition sample file of two records of three stocks, whole and cut
+  // inside its block.
+  uint8_t header[mixora::kSampleFileHeaderSize];
+  mixora::EncodeSampleFileHeader(mixora::MakeSampleFileHeader(3, 2, 2, 100, 4), header);
+  const int32_t records[6] = {50000000, 30000000, 20000000, 10000000, 10000000, 80000000};
+  std::vector<uint8_t> block;
+  ASSERT_EQ(mixora::EncodeSampleBlock(records, 2, sizeof records, block), mixora::BlockStatus::kOk);
+  std::string whole(reinterpret_cast<const char*>(header), sizeof header);
+  whole.append(reinterpret_cast<const char*>(block.data()), block.size());
+  std::ofstream(scratch.path() / "run_01.Ise", std::ios::binary) << whole;
+  std::ofstream(scratch.path() / "cut_01.Ise", std::ios::binary) << whole.substr(0, whole.size() - 3);
+
+  // A restart file's head: magic, 24 zero bytes, then iteration, end
+  // iteration, the two seeds and the two record totals.
+  std::string restart(reinterpret_cast<const char*>(mixora::kSampleFileMagic), mixora::kMagicSize);
+  restart.append(24, '\0');
+  for (int32_t value : {500, 1000, 3, 4, 100, 500, 1, 999, 1, 1, 3, 2})
+    restart.append(reinterpret_cast<const char*>(&value), 4);
+  std::ofstream(scratch.path() / "run_01.Rst", std::ios::binary) << restart;
+
+  CliResult sound = RunCli(scratch.path(), {"inspect", "run_01.Ise", "run_01.Rst"});
+  EXPECT_EQ(sound.exitCode, 0) << sound.err;
+  for (const char* part : {"run_01.Ise: stock composition sample file", "Records:           2",
+                           "Values per record: 3 (stocks)", "Thinning interval: 2",
+                           "Blocks:            1", "Condition:         sound",
+                           "run_01.Rst: restart file", "Iteration:           500 of 1000",
+                           "Seeds:               3, 4", "Composition records: 500"})
+    EXPECT_TRUE(Contains(sound.out, part)) << part << "\n" << sound.out;
+
+  CliResult cut = RunCli(scratch.path(), {"inspect", "cut_01.Ise"});
+  EXPECT_NE(cut.exitCode, 0);
+  EXPECT_TRUE(Contains(cut.out, "Blocks:            0")) << cut.out;
+  EXPECT_FALSE(Contains(cut.out, "Condition:         sound"));
 }
 
 }  // namespace
