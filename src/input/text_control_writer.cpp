@@ -1,5 +1,6 @@
 #include "input/text_control_writer.h"
 
+#include <charconv>
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
@@ -33,6 +34,27 @@ const char* ExclusionMark(const std::vector<int32_t>& flags, int index) {
              : "";
 }
 
+// The text layout reads a stock name as one word; a name that holds blanks
+// (as SPAM names may) would come back cut to its first word, and two stocks
+// could end up sharing a name. Joining the words keeps the name whole.
+std::string OneWordName(std::string name) {
+  for (char& c : name) {
+    if (c == ' ' || c == '\t') c = '_';
+  }
+  return name;
+}
+
+// A prior weight as the stock reader recognises one: with a "." followed by a
+// digit, and with as many digits as it takes to read back the same value.
+std::string WeightText(double weight) {
+  char text[400];
+  auto [end, error] = std::to_chars(text, text + sizeof text - 3, weight, std::chars_format::fixed);
+  if (error != std::errc()) return "0.0";
+  std::string result(text, end);
+  if (result.find('.') == std::string::npos) result += ".0";
+  return result;
+}
+
 }  // namespace
 
 std::string FormatTextControlFile(const Control& control) {
@@ -63,7 +85,12 @@ std::string FormatTextControlFile(const Control& control) {
       for (int k = 0; k < stocks->levelCount && k < 5; ++k) {
         Append(out, " %02d", stocks->groupAt[k][s]);
       }
-      Append(out, "  %s\r\n", stocks->names[s].c_str());
+      // Without its weight column a run that had one would read back with
+      // the informative prior switched off.
+      if (settings.PriorWeightsGiven && static_cast<std::size_t>(s) < stocks->priorWeight.size()) {
+        Append(out, " %s", WeightText(stocks->priorWeight[s]).c_str());
+      }
+      Append(out, "  %s\r\n", OneWordName(stocks->names[s]).c_str());
     }
   }
 
