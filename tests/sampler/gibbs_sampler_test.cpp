@@ -18,44 +18,7 @@ namespace {
 using chain_testing::MakeFreshChain;
 using chain_testing::MessageRecorder;
 using chain_testing::ScratchFolder;
-
-// Two stocks, one character of two alleles, three fish: (1,1), (1,2), (2,-).
-RunRecord TinyRun(const ScratchFolder& folder, int32_t ranGen) {
-  RunRecord run;
-  RunSettings& set = run.settings;
-  set.NumberOfStocks = 2;
-  set.NumberOfChars = 1;
-  set.Levels = 1;
-  set.NumberOfChains = 1;
-  set.NumberOfReps = 1000;
-  set.Seed1 = 687688;
-  set.Seed2 = 788781;
-  set.RanGen = ranGen;
-  for (int32_t& id : set.StartStock) id = -1;
-  set.MaxMissingLoci = 999;
-  set.SaveEvery = 100;
-  set.ThinIse = 1;
-  set.ThinSta = 1;
-  SetField(set.Title, "Tiny");
-  run.runTitle = "Tiny";
-  run.controlPath = folder.File("Tiny.rcf");
-  run.maxAlleles = 2;
-  run.alleleCount = {2};
-  run.charId = {1};
-  run.isLocus = {1};
-  run.charNames = {"Locus1"};
-  run.stockId = {1, 2};
-  run.stockNames = {"North", "South"};
-  run.groupAt = {{0, 0}};
-  run.counts = {8, 2, 3, 7};
-  run.allelePrior = {0.5, 0.5};
-  run.lambda = {1.0};
-  run.beta = {0.5, 0.5};
-  run.fishCount = 3;
-  run.genotypes = {1, 1, 1, 2, 2, 0};
-  run.fishNames = {"Fish1", "Fish2", "Fish3"};
-  return run;
-}
+using chain_testing::TinyRun;
 
 // theta of stock 0 is (0.8, 0.2), of stock 1 (0.3, 0.7); p = (0.6, 0.4).
 void SetKnownState(Chain& chain) {
