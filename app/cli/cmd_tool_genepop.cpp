@@ -1,0 +1,98 @@
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cmd_tools.h"
+#include "core/log_buffer.h"
+#include "core/paths.h"
+#include "tools/file_helpers.h"
+#include "tools/genepop_convert.h"
+
+namespace mixora::cli {
+
+namespace {
+
+struct GenepopOptions {
+  std::string baselineIn;
+  std::string mixtureIn;
+  std::string baselineOut;
+  std::string mixtureOut;
+  std::string controlOut;
+  std::string logPath;
+  CliOptions common;
+};
+
+int RunGenepopConvert(GenepopOptions& options) {
+  Interaction ui = MakeToolInteraction(options.common);
+  if (options.baselineOut.empty()) options.baselineOut = GenepopOutputName(options.baselineIn);
+  const bool withMixture = !options.mixtureIn.empty();
+  if (withMixture && options.mixtureOut.empty())
+    options.mixtureOut = GenepopOutputName(options.mixtureIn);
+  if (!withMixture && !options.mixtureOut.empty()) {
+    PrintError("--mixture-out needs --mixture");
+    return 1;
+  }
+
+  for (const std::string* input : {&options.baselineIn, &options.mixtureIn}) {
+    if (!input->empty() && !FileExists(*input)) {
+      PrintError("Cannot read " + *input);
+      return 1;
+    }
+  }
+  std::vector<std::string> outputs = {options.baselineOut};
+  if (withMixture) outputs.push_back(options.mixtureOut);
+  if (!options.controlOut.empty()) outputs.push_back(options.controlOut);
+  bool yesToAll = false;
+  for (const std::string& output : outputs) {
+    if (FileExists(output) && !AskOverwrite(ui, output, yesToAll)) {
+      PrintError(output + " exists and was not overwritten (use --overwrite to replace it)");
+      return 1;
+    }
+    if (!CheckWritable(nullptr, output)) {
+      PrintError("Cannot write to " + output);
+      return 1;
+    }
+  }
+
+  LogBuffer log;
+  if (!options.common.quiet) log.echo = [](const std::string& line) { PrintText(line); };
+  int status = ConvertGenepopLabel(options.baselineIn, options.mixtureIn, options.baselineOut,
+                                   options.mixtureOut, options.controlOut, log);
+  if (!options.logPath.empty() && !SaveLog(log, options.logPath))
+    PrintError("cannot save the log to " + options.logPath);
+  if (status != kGenepopOk) {
+    PrintError("Genepop conversion failed (status " + std::to_string(status) + ")");
+    return 1;
+  }
+  std::cout << "Baseline written: " << options.baselineOut << "\n";
+  if (withMixture) std::cout << "Mixture written: " << options.mixtureOut << "\n";
+  if (!options.controlOut.empty()) std::cout << "Control file written: " << options.controlOut << "\n";
+  return 0;
+}
+
+}  // namespace
+
+void RegisterGenepopConvertCommand(CLI::App& app, int& exitCode) {
+  auto options = std::make_shared<GenepopOptions>();
+  CLI::App* command = app.add_subcommand(
+      "genepop-convert",
+      "Convert Genepop files whose individuals carry stock labels into a SPAM baseline and a "
+      "recoded Genepop mixture");
+  command->add_option("--baseline", options->baselineIn, "Genepop baseline with stock labels")
+      ->required();
+  command->add_option("--mixture", options->mixtureIn, "Genepop mixture with a Label line");
+  command->add_option("--baseline-out", options->baselineOut,
+                      "SPAM baseline to write (default: the input with _Mixora before its "
+                      "extension)");
+  command->add_option("--mixture-out", options->mixtureOut,
+                      "Converted mixture to write (default: the input with _Mixora before its "
+                      "extension)");
+  command->add_option("--control", options->controlOut,
+                      "Also write a text control file (.tcf) naming the converted files");
+  command->add_option("--log", options->logPath, "Also save the conversion log to this file");
+  AddCommonOptions(*command, options->common);
+  command->callback([options, &exitCode] { exitCode = RunGenepopConvert(*options); });
+}
+
+}  // namespace mixora::cli
