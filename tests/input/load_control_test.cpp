@@ -147,6 +147,15 @@ TEST(LoadControlFile, RefusesPathsThatDoNotFitTheirFields) {
   EXPECT_TRUE(LogHasLine(control.log.text, "MixtureFile path longer than 259 characters: " +
                                                scratch.Path(longName)));
   EXPECT_TRUE(LogHasLine(control.log.text, "\r\nControl File Load FAIL!!"));
+
+  std::string deepFolder = scratch.Path(std::string(200, 'f'));
+  std::filesystem::create_directories(deepFolder);
+  std::string deepPath = deepFolder + "/" + std::string(60, 'c') + ".tcf";
+  std::ofstream(deepPath, std::ios::binary) << ReadBytes(ControlFixture("good.tcf"));
+  Control deep;
+  EXPECT_EQ(Load(deepPath, deep), kErrValueOutOfRange);
+  EXPECT_TRUE(LogHasLine(deep.log.text, "Control file path longer than 259 characters: " + deepPath));
+  EXPECT_EQ(deep.log.text.find("Reading"), std::string::npos);
 }
 
 TEST(LoadControlFile, AFileThatIsNotTextFailsWithItsLineNamed) {
