@@ -16,6 +16,8 @@ namespace mixora {
 // a text file (binary data, an over-long line), so the load can say why.
 int32_t ClassifyBaselineFile(const std::string& path);
 
+// Blank lines and lines beginning with "\" or "!" are skipped; fields are
+// separated by blanks or tabs in both layouts.
 // Each reader replaces `baseline` with the file's contents and returns 0
 // after logging "File parsed successfully"; -1 when the file cannot be
 // opened; otherwise the flags of the refused line, which is named by file
