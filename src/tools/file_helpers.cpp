@@ -7,6 +7,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "tools/cleanup.h"
+
 namespace mixora {
 
 int CheckWritable(const Interaction* ui, const std::string& path) {
@@ -52,6 +54,13 @@ std::FILE* CreateOutputFile(const Interaction& ui, const std::string& path, bool
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) ShowMessage(ui, uint32_t{kMbOk} | kMbIconWarning, "Cannot Open %s", path.c_str());
   return file;
+}
+
+std::string FolderSpaceText(const std::string& folder) {
+  std::error_code ec;
+  std::filesystem::space_info space = std::filesystem::space(folder, ec);
+  if (ec) return folder + "\nError getting free space";
+  return folder + "\n" + FormatSizeText(space.available) + " available disk space";
 }
 
 }  // namespace mixora

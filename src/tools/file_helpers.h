@@ -26,4 +26,10 @@ void ReportSystemError(const Interaction& ui, const std::string& what, const std
 // with the warning icon).
 std::FILE* CreateOutputFile(const Interaction& ui, const std::string& path, bool& overwriteAll);
 
+// The text the folder chooser shows under its tree for a selected folder:
+// the path, a line break, the space available to the user in the size text
+// and " available disk space"; "\nError getting free space" after the path
+// when the space cannot be read.
+std::string FolderSpaceText(const std::string& folder);
+
 }  // namespace mixora

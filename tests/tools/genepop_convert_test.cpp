@@ -109,6 +109,11 @@ TEST(GenepopConvert, BaselineFirstLineAndIndividualLinesAreChecked) {
   } cases[] = {
       {"capital LABEL", SmallBaseline("LABEL my title", "POP\r\nA 1, 0101 0202 0303\r\n"),
        kGenepopOk, "Parsed"},
+      {"byte order mark", SmallBaseline("\xEF\xBB\xBFLabel x", "POP\r\nA 1, 0101 0202 0303\r\n"),
+       kGenepopOk, "Parsed"},
+      {"blank and comment lines first",
+       "\r\n! exported 2009\r\n" + SmallBaseline("label x", "POP\r\nA 1, 0101 0202 0303\r\n"),
+       kGenepopOk, "Parsed"},
       {"other first word", SmallBaseline("Title my data", "POP\r\nA 1, 0101 0202 0303\r\n"),
        kGenepopBaselineFailed, "Not a Genepop Label baseline file(No 'Label'):"},
       {"one token missing", SmallBaseline("Label", "POP\r\nA 1, 0101 0202\r\n"),
@@ -248,6 +253,21 @@ TEST(GenepopConvert, MixtureProblemsAreReported) {
     // The baseline is written before the mixture is looked at, and stays.
     EXPECT_TRUE(std::filesystem::exists(dir / "b.bse")) << c.what;
   }
+}
+
+TEST(GenepopConvert, MixtureLociAreMatchedByNameInAnyOrderAndCase) {
+  ScratchFolder dir;
+  // Baseline lists: L1 {1, 7}, L2 {2, 5}, L3 {3}.
+  WriteFile(dir / "in.gen", SmallBaseline("Label", "POP\r\nA, 0107 0205 0303\r\n"));
+  WriteFile(dir / "mix.gen", "Label\r\nl3\r\nL1\r\nl2\r\nPOP\r\nM, 0303 0701 0500\r\n");
+  LogBuffer log;
+  ASSERT_EQ(ConvertGenepopLabel(dir / "in.gen", dir / "mix.gen", dir / "b.bse", dir / "m.gen", "",
+                                log),
+            kGenepopOk)
+      << log.text;
+  EXPECT_EQ(ReadFile(dir / "m.gen"),
+            CrLf({"Converted from Genepop Label format", "l3", "L1", "l2", "POP",
+                  "M   , 001001 002001 002000"}));
 }
 
 TEST(GenepopConvert, AnOutputNamingAnInputIsRefusedAndTheInputKept) {

@@ -178,5 +178,13 @@ TEST(FileHelpers, CreateOutputFileReportsAFileItCannotOpen) {
   EXPECT_EQ(scripted.asked, std::vector<std::string>{"Cannot Open " + (dir / "none/x.txt")});
 }
 
+TEST(FileHelpers, FolderSpaceText) {
+  ScratchFolder dir;
+  std::string text = FolderSpaceText(dir.path());
+  EXPECT_EQ(text.rfind(dir.path() + "\n", 0), 0u);
+  EXPECT_NE(text.find(" available disk space"), std::string::npos) << text;
+  EXPECT_EQ(FolderSpaceText(dir / "missing"), (dir / "missing") + "\nError getting free space");
+}
+
 }  // namespace
 }  // namespace mixora
