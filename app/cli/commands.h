@@ -14,5 +14,6 @@ void RegisterReportCommand(CLI::App& app, int& exitCode);
 void RegisterConvertCommand(CLI::App& app, int& exitCode);
 void RegisterAnalyzeCommand(CLI::App& app, int& exitCode);
 void RegisterToolCommands(CLI::App& app, int& exitCode);
+void RegisterSimulateCommand(CLI::App& app, int& exitCode);
 
 }  // namespace mixora::cli

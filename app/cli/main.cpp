@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
   mixora::cli::RegisterConvertCommand(app, exitCode);
   mixora::cli::RegisterAnalyzeCommand(app, exitCode);
   mixora::cli::RegisterToolCommands(app, exitCode);
+  mixora::cli::RegisterSimulateCommand(app, exitCode);
   CLI11_PARSE(app, argc, argv);
   return exitCode;
 }
