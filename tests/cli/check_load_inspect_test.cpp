@@ -92,6 +92,14 @@ TEST(CheckCommand, BrokenInputsFailWithTheirFlagMessages) {
        {"5 Stocks specified, 3 stocks found", "Fatal error parsing stock block",
         "Stock count mismatch", "Control File Load FAIL!!"},
        "mixora: control file load failed: Stock count mismatch"},
+      {"bad_baseline.tcf",
+       {"Control File Load SUCCESS!!", "More that 256 allele positions", "Baseline Load FAIL!!"},
+       "mixora: baseline load failed: More that 256 allele positions"},
+      {"bad_mixture.tcf",
+       {"Baseline check SUCCEEDED!!", "Fatal Error in Line 3:", "011100 020000 00110000  F-101",
+        "Sum of Alleles > 2", "Fatal error resolving mixture characters",
+        "Number of chars not equal", "Mixture Load FAIL!!"},
+       "mixora: mixture load failed: Sum of Alleles > 2, Number of chars not equal"},
   };
   for (const auto& c : cases) {
     fs::path source = fs::path(MIXORA_TEST_DATA_DIR) / "broken" / c.file;
