@@ -90,9 +90,9 @@ int RunCleanup(CleanupOptions& options) {
     return 0;
   }
   if (!options.yes) {
-    int answer = ShowMessage(ui, uint32_t{kMbYesNo} | kMbIconQuestion, "Delete %u files (%s) in %s?",
-                             table.toClean.count, FormatSizeText(table.toClean.bytes).c_str(),
-                             folder.c_str());
+    int answer = ShowMessage(ui, uint32_t{kMbYesNo} | kMbIconQuestion,
+                             "Delete %u files (%s) in %s?", table.toClean.count,
+                             FormatSizeText(table.toClean.bytes).c_str(), folder.c_str());
     if (answer != kIdYes) {
       PrintError("nothing deleted (not confirmed; use --yes to delete without asking)");
       return 1;

@@ -85,12 +85,14 @@ int RunExport(ExportOptions& options) {
 void RegisterExportCommand(CLI::App& app, int& exitCode) {
   auto options = std::make_shared<ExportOptions>();
   CLI::App* command = app.add_subcommand(
-      "export", "Write a run's control file, baseline and mixture back out from its run control file");
+      "export",
+      "Write a run's control file, baseline and mixture back out from its run control file");
   command->add_option("RUN_CONTROL_FILE", options->runPath, "Run control file (.rcf)")->required();
   command->add_option("--out", options->outputName,
                       "Output name; its extension becomes tcf or ctl, bse and mix")
       ->required();
-  command->add_option("--control", options->control, "Control file format: mixora (.tcf) or spam (.ctl)")
+  command->add_option("--control", options->control,
+                      "Control file format: mixora (.tcf) or spam (.ctl)")
       ->transform(CLI::IsMember({"mixora", "spam"}, CLI::ignore_case));
   command->add_option("--baseline", options->baseline, "Baseline layout: spam or talmo")
       ->transform(CLI::IsMember({"spam", "talmo"}, CLI::ignore_case));

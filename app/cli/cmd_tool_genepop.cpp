@@ -67,7 +67,8 @@ int RunGenepopConvert(GenepopOptions& options) {
   }
   std::cout << "Baseline written: " << options.baselineOut << "\n";
   if (withMixture) std::cout << "Mixture written: " << options.mixtureOut << "\n";
-  if (!options.controlOut.empty()) std::cout << "Control file written: " << options.controlOut << "\n";
+  if (!options.controlOut.empty())
+    std::cout << "Control file written: " << options.controlOut << "\n";
   return 0;
 }
 

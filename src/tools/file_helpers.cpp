@@ -42,13 +42,15 @@ int CheckWritable(const Interaction* ui, const std::string& path) {
   return 0;
 }
 
-void ReportSystemError(const Interaction& ui, const std::string& what, const std::string& detail) {
+void ReportSystemError(const Interaction& ui, const std::string& what,
+                       const std::string& detail) {
   std::string system = std::strerror(errno);
   ShowMessage(ui, uint32_t{kMbOk} | kMbIconError, "System Message:\r\n%s:\r\n%s\r\n%s", what.c_str(),
               detail.c_str(), system.c_str());
 }
 
-std::FILE* CreateOutputFile(const Interaction& ui, const std::string& path, bool& overwriteAll) {
+std::FILE* CreateOutputFile(const Interaction& ui, const std::string& path,
+                             bool& overwriteAll) {
   std::error_code ec;
   if (std::filesystem::exists(path, ec) && !AskOverwrite(ui, path, overwriteAll)) return nullptr;
   std::FILE* file = std::fopen(path.c_str(), "wb");

@@ -271,7 +271,8 @@ std::string FormatSpamControlFile(const RunRecord& run) {
 
   Append(out,
          "\r\n* file\r\nbaseline : %s\r\nmixture  : %s\r\noutput   : %s\r\n\r\n* run\r\n",
-         FileNameOf(GetField(st.BaselineFile)).c_str(), FileNameOf(GetField(st.MixtureFile)).c_str(),
+         FileNameOf(GetField(st.BaselineFile)).c_str(),
+         FileNameOf(GetField(st.MixtureFile)).c_str(),
          FileNameOf(GetField(st.OutputFolder)).c_str());
   return out;
 }

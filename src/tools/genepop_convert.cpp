@@ -257,9 +257,14 @@ int ConvertGenepopLabel(const std::string& baselineIn, const std::string& mixtur
   const bool withMixture = !mixtureIn.empty();
 
   // No output may replace an input: a conversion must never lose data.
+  if (baselineOut.empty() || (withMixture && mixtureOut.empty())) {
+    LogAppend(log, "No output name for the %s", baselineOut.empty() ? "baseline" : "mixture");
+    LogAppend(log, baselineOut.empty() ? "Baseline conversion Error" : "Mixture conversion Error");
+    return baselineOut.empty() ? kGenepopBaselineFailed : kGenepopMixtureFailed;
+  }
   const std::string inputs[] = {baselineIn, mixtureIn};
   for (const std::string& input : inputs) {
-    if (baselineOut.empty() || SameFile(baselineOut, input)) {
+    if (SameFile(baselineOut, input)) {
       LogAppend(log, "Cannot write to %s: it is an input file", baselineOut.c_str());
       LogAppend(log, "Baseline conversion Error");
       return kGenepopBaselineFailed;
@@ -267,7 +272,7 @@ int ConvertGenepopLabel(const std::string& baselineIn, const std::string& mixtur
   }
   if (withMixture) {
     for (const std::string& taken : {baselineIn, mixtureIn, baselineOut}) {
-      if (mixtureOut.empty() || SameFile(mixtureOut, taken)) {
+      if (SameFile(mixtureOut, taken)) {
         LogAppend(log, "Cannot write to %s: it is an input file or the baseline output",
                   mixtureOut.c_str());
         LogAppend(log, "Mixture conversion Error");
