@@ -237,7 +237,9 @@ def write_spam_form():
                 if a:
                     digits[a - 1] += 1
             fields.append("".join(str(d) for d in digits))
-        lines.append(" ".join(fields) + " TF25-1-%03d" % (i + 1))
+        # Digit mixtures are told from Genepop files by having no letter at
+        # all, so the fish IDs here are numbers.
+        lines.append(" ".join(fields) + " %d" % (5001 + i))
     write(os.path.join(folder, "tavrin_mixture.mix"), lines)
 
 
