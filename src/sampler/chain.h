@@ -51,6 +51,10 @@ struct ChainClock {
 // the rows it reads are padded to a whole number of blocks.
 inline constexpr int32_t kStockBlock = 8;
 
+// Fish whose products and sums are formed side by side (each in its own
+// order), so that chains of dependent floating-point operations overlap.
+inline constexpr int32_t kFishSideBySide = 4;
+
 // A std::vector allocator that aligns its storage to a cache line, so that
 // every padded row of the likelihood tables starts on one.
 template <typename T>
@@ -90,7 +94,8 @@ struct SamplerArrays {
   AlignedDoubles factors;
   std::vector<int32_t> counts;       // n[(s * C + c) * A + k]
   AlignedDoubles likelihoods;        // L[i * P + s]
-  std::vector<double> weights;       // one fish's origin probabilities, [S]
+  // Origin probabilities of kFishSideBySide fish: [f * S + s].
+  std::vector<double> weights;
   std::vector<int32_t> stockCounts;  // m[s]
   std::vector<int32_t> origins;      // z[i], 0-based stock index
   std::vector<int32_t> scaled;       // one composition record, [S]

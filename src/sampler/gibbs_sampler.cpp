@@ -1,6 +1,7 @@
 #include "sampler/gibbs_sampler.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -20,24 +21,128 @@ constexpr auto kRelaxed = std::memory_order_relaxed;
 // and allele order.
 typedef double StockLanes __attribute__((vector_size(kStockBlock * sizeof(double))));
 
+inline void MultiplyIn(StockLanes& product, const double* row) {
+  StockLanes lanes;
+  std::memcpy(&lanes, row, sizeof lanes);
+  product = product * lanes;
+}
+
 // Likelihoods of one block of kStockBlock stocks for every fish. Walking all
 // fish for one block keeps the block's columns of the factor rows (one cache
-// line per row) in the first-level cache.
+// line per row) in the first-level cache. A fish's product is one long chain
+// of dependent multiplications, so four fish are multiplied side by side to
+// keep the multiplier busy; each fish still takes its factors in its own
+// character and allele order.
 __attribute__((target_clones("avx512f", "avx2", "default"))) void LikelihoodsOfBlock(
     const double* factors, std::size_t stride, const uint32_t* alleleStart,
     const uint32_t* alleleRows, int32_t fish, double* likelihoods) {
-  for (int32_t i = 0; i < fish; ++i) {
-    StockLanes product = {1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0};
-    const uint32_t end = alleleStart[i + 1];
-    for (uint32_t r = alleleStart[i]; r < end; ++r) {
-      StockLanes row;
-      std::memcpy(&row, factors + alleleRows[r] * stride, sizeof row);
-      product = product * row;
+  constexpr int kSideBySide = kFishSideBySide;
+  const StockLanes one = {1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0};
+  int32_t i = 0;
+  for (; i + kSideBySide <= fish; i += kSideBySide) {
+    const uint32_t* rows[kSideBySide];
+    uint32_t count[kSideBySide];
+    uint32_t common = UINT32_MAX;
+    for (int f = 0; f < kSideBySide; ++f) {
+      rows[f] = alleleRows + alleleStart[i + f];
+      count[f] = alleleStart[i + f + 1] - alleleStart[i + f];
+      if (count[f] < common) common = count[f];
+    }
+    StockLanes p0 = one, p1 = one, p2 = one, p3 = one;
+    for (uint32_t r = 0; r < common; ++r) {
+      MultiplyIn(p0, factors + rows[0][r] * stride);
+      MultiplyIn(p1, factors + rows[1][r] * stride);
+      MultiplyIn(p2, factors + rows[2][r] * stride);
+      MultiplyIn(p3, factors + rows[3][r] * stride);
+    }
+    StockLanes* products[kSideBySide] = {&p0, &p1, &p2, &p3};
+    for (int f = 0; f < kSideBySide; ++f) {
+      StockLanes product = *products[f];
+      for (uint32_t r = common; r < count[f]; ++r) {
+        MultiplyIn(product, factors + rows[f][r] * stride);
+      }
+      std::memcpy(likelihoods + static_cast<std::size_t>(i + f) * stride, &product,
+                  sizeof product);
+    }
+  }
+  for (; i < fish; ++i) {
+    StockLanes product = one;
+    for (uint32_t r = alleleStart[i]; r < alleleStart[i + 1]; ++r) {
+      MultiplyIn(product, factors + alleleRows[r] * stride);
     }
     std::memcpy(likelihoods + static_cast<std::size_t>(i) * stride, &product, sizeof product);
   }
 }
 static_assert(kStockBlock == 8, "StockLanes is initialised with eight lanes");
+static_assert(kFishSideBySide == 4, "LikelihoodsOfBlock keeps four products");
+
+// The origin weights of fish first .. first + n - 1 (n <= kFishSideBySide)
+// into rows of w: p[s] * L[i][s], divided by their sum when it is positive;
+// check[f] receives the sum of the divided weights. Every sum runs in stock
+// order and every weight is divided, not multiplied by a reciprocal: the
+// same operations SumOf and DivideBy perform one fish at a time.
+__attribute__((target_clones("avx512f", "avx2", "default"))) void WeighFish(
+    const SamplerArrays& a, int32_t first, int n, double* __restrict w, double* check) {
+  const int32_t S = a.stocks;
+  const double* __restrict p = a.proportions.data();
+  const double* L = a.likelihoods.data() + static_cast<std::size_t>(first) * a.stride;
+  if (n == kFishSideBySide) {
+    const double* __restrict L0 = L;
+    const double* __restrict L1 = L + a.stride;
+    const double* __restrict L2 = L + 2 * a.stride;
+    const double* __restrict L3 = L + 3 * a.stride;
+    double* __restrict w0 = w;
+    double* __restrict w1 = w + S;
+    double* __restrict w2 = w + 2 * S;
+    double* __restrict w3 = w + 3 * S;
+    double t0 = 0.0, t1 = 0.0, t2 = 0.0, t3 = 0.0;
+    for (int32_t s = 0; s < S; ++s) {
+      w0[s] = p[s] * L0[s];
+      w1[s] = p[s] * L1[s];
+      w2[s] = p[s] * L2[s];
+      w3[s] = p[s] * L3[s];
+      t0 = t0 + w0[s];
+      t1 = t1 + w1[s];
+      t2 = t2 + w2[s];
+      t3 = t3 + w3[s];
+    }
+    const double totals[kFishSideBySide] = {t0, t1, t2, t3};
+    for (int f = 0; f < kFishSideBySide; ++f) {
+      if (!(totals[f] > 0)) continue;
+      double* __restrict row = w + f * S;
+      const double total = totals[f];
+      const StockLanes divisor = {total, total, total, total, total, total, total, total};
+      int32_t s = 0;
+      for (; s + kStockBlock <= S; s += kStockBlock) {
+        StockLanes lanes;
+        std::memcpy(&lanes, row + s, sizeof lanes);
+        lanes = lanes / divisor;
+        std::memcpy(row + s, &lanes, sizeof lanes);
+      }
+      for (; s < S; ++s) row[s] = row[s] / total;
+    }
+    double c0 = 0.0, c1 = 0.0, c2 = 0.0, c3 = 0.0;
+    for (int32_t s = 0; s < S; ++s) {
+      c0 = c0 + w0[s];
+      c1 = c1 + w1[s];
+      c2 = c2 + w2[s];
+      c3 = c3 + w3[s];
+    }
+    check[0] = c0;
+    check[1] = c1;
+    check[2] = c2;
+    check[3] = c3;
+    return;
+  }
+  for (int f = 0; f < n; ++f) {
+    const double* Lf = L + static_cast<std::size_t>(f) * a.stride;
+    double* row = w + f * S;
+    for (int32_t s = 0; s < S; ++s) row[s] = p[s] * Lf[s];
+    const double total = SumOf(row, S);
+    if (total > 0) DivideBy(row, total, S);
+    check[f] = SumOf(row, S);
+  }
+}
 
 void ReportOriginProblem(Chain& chain, int32_t fish, double sum, int32_t iteration) {
   std::FILE* log = chain.samples.chainLog;
@@ -74,19 +179,18 @@ int DrawStockOrigins(Chain& chain) {
   const int32_t iteration = chain.iteration.load(kRelaxed);
   const int32_t S = a.stocks;
   double* w = a.weights.data();
-  const double* p = a.proportions.data();
-  for (int32_t i = 0; i < a.fish; ++i) {
-    const double* L = a.likelihoods.data() + static_cast<std::size_t>(i) * a.stride;
-    for (int32_t s = 0; s < S; ++s) w[s] = p[s] * L[s];
-    const double total = SumOf(w, S);
-    if (total > 0) DivideBy(w, total, S);
-    const double check = SumOf(w, S);
-    // Written so that weights that are not numbers are refused as well.
-    if (!(check >= 0.999)) {
-      ReportOriginProblem(chain, i, check, iteration);
-      continue;
+  for (int32_t first = 0; first < a.fish; first += kFishSideBySide) {
+    const int n = a.fish - first < kFishSideBySide ? a.fish - first : kFishSideBySide;
+    double check[kFishSideBySide];
+    WeighFish(a, first, n, w, check);
+    for (int f = 0; f < n; ++f) {
+      // Written so that weights that are not numbers are refused as well.
+      if (!(check[f] >= 0.999)) {
+        ReportOriginProblem(chain, first + f, check[f], iteration);
+        continue;
+      }
+      a.origins[first + f] = DrawCategorical(chain.generators.ran2, w + f * S, S);
     }
-    a.origins[i] = DrawCategorical(chain.generators.ran2, w, S);
   }
   if (iteration % settings.ThinSta == 0) {
     if (AppendAssignmentRecord(chain.samples, a.origins.data()) == 0) {
@@ -123,9 +227,12 @@ int RecountAlleles(Chain& chain) {
   ResetAlleleCounts(chain);
   SamplerArrays& a = chain.arrays;
   const std::size_t perStock = static_cast<std::size_t>(a.characters) * a.slots;
+  const uint32_t* __restrict rows = a.alleleRows.data();
+  const uint32_t* __restrict start = a.alleleStart.data();
   for (int32_t i = 0; i < a.fish; ++i) {
-    int32_t* n = a.counts.data() + static_cast<std::size_t>(a.origins[i]) * perStock;
-    for (uint32_t r = a.alleleStart[i]; r < a.alleleStart[i + 1]; ++r) ++n[a.alleleRows[r]];
+    int32_t* __restrict n = a.counts.data() + static_cast<std::size_t>(a.origins[i]) * perStock;
+    const uint32_t end = start[i + 1];
+    for (uint32_t r = start[i]; r < end; ++r) ++n[rows[r]];
   }
   return 1;
 }

@@ -343,3 +343,48 @@ TEST(ChainArrays, RefuseARunThatDoesNotDescribeItsArrays) {
 
 }  // namespace
 }  // namespace mixora
+
+namespace mixora {
+namespace {
+
+// Origins drawn for many fish (whole groups and a remainder) agree with the
+// weights formed one fish at a time: p * L, the sum, the division, the sum
+// again, one ran2 uniform per drawn fish, in fish order.
+TEST(GibbsOrigins, MatchWeightsFormedOneFishAtATime) {
+  ScratchFolder folder;
+  SyntheticRunShape shape;
+  shape.stocks = 11;
+  shape.characters = 5;
+  shape.maxAlleles = 4;
+  shape.fish = 43;
+  RunRecord run = MakeSyntheticRun(shape);
+  run.controlPath = folder.File("Synthetic.rcf");
+  MessageRecorder messages;
+  auto chain = MakeFreshChain(run, messages.ui, true);
+  ASSERT_NE(chain, nullptr);
+  DrawFrequencies(*chain);
+  chain->iteration.store(1);
+  ASSERT_EQ(ComputeLikelihoods(*chain), 1);
+  const SamplerArrays& a = chain->arrays;
+  Ran2State ran2 = chain->generators.ran2;
+  std::vector<int32_t> expected(a.fish);
+  std::vector<int32_t> counts(a.stocks, 0);
+  for (int32_t i = 0; i < a.fish; ++i) {
+    std::vector<double> w(a.stocks);
+    for (int32_t s = 0; s < a.stocks; ++s) w[s] = a.proportions[s] * a.likelihoods[i * a.stride + s];
+    const double total = SumOf(w.data(), a.stocks);
+    ASSERT_GT(total, 0);
+    DivideBy(w.data(), total, a.stocks);
+    ASSERT_GE(SumOf(w.data(), a.stocks), 0.999);
+    expected[i] = DrawCategorical(ran2, w.data(), a.stocks);
+    ++counts[expected[i]];
+  }
+  ASSERT_EQ(DrawStockOrigins(*chain), 1);
+  EXPECT_EQ(a.origins, expected);
+  EXPECT_EQ(a.stockCounts, counts);
+  EXPECT_EQ(chain->generators.ran2.draws, ran2.draws);
+  chain_testing::CloseOutputs(*chain);
+}
+
+}  // namespace
+}  // namespace mixora
