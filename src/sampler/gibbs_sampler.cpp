@@ -91,25 +91,31 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void WeighFish(
     const double* __restrict L1 = L + a.stride;
     const double* __restrict L2 = L + 2 * a.stride;
     const double* __restrict L3 = L + 3 * a.stride;
-    double* __restrict w0 = w;
-    double* __restrict w1 = w + S;
-    double* __restrict w2 = w + 2 * S;
-    double* __restrict w3 = w + 3 * S;
+    // Plain pointers into w: all four rows are reached through the one
+    // restricted parameter.
+    double* w0 = w;
+    double* w1 = w + S;
+    double* w2 = w + 2 * S;
+    double* w3 = w + 3 * S;
     double t0 = 0.0, t1 = 0.0, t2 = 0.0, t3 = 0.0;
     for (int32_t s = 0; s < S; ++s) {
-      w0[s] = p[s] * L0[s];
-      w1[s] = p[s] * L1[s];
-      w2[s] = p[s] * L2[s];
-      w3[s] = p[s] * L3[s];
-      t0 = t0 + w0[s];
-      t1 = t1 + w1[s];
-      t2 = t2 + w2[s];
-      t3 = t3 + w3[s];
+      const double v0 = p[s] * L0[s];
+      const double v1 = p[s] * L1[s];
+      const double v2 = p[s] * L2[s];
+      const double v3 = p[s] * L3[s];
+      w0[s] = v0;
+      w1[s] = v1;
+      w2[s] = v2;
+      w3[s] = v3;
+      t0 = t0 + v0;
+      t1 = t1 + v1;
+      t2 = t2 + v2;
+      t3 = t3 + v3;
     }
     const double totals[kFishSideBySide] = {t0, t1, t2, t3};
     for (int f = 0; f < kFishSideBySide; ++f) {
       if (!(totals[f] > 0)) continue;
-      double* __restrict row = w + f * S;
+      double* row = w + f * S;
       const double total = totals[f];
       const StockLanes divisor = {total, total, total, total, total, total, total, total};
       int32_t s = 0;
