@@ -22,7 +22,8 @@ struct SimulateOptions {
 // other lines on standard error, so the reason is there even with --quiet.
 bool IsProgressLine(const std::string& line) {
   static const char* const kPrefixes[] = {"Reading ", "Checking ", "Writing ",
-                                          "File parsed successfully", "Mixture ", "Fail!!"};
+                                          "File parsed successfully", "All keywords found",
+                                          "Mixture ", "Fail!!"};
   if (line.empty()) return true;
   for (const char* prefix : kPrefixes)
     if (line.rfind(prefix, 0) == 0) return true;
