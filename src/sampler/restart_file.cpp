@@ -373,7 +373,13 @@ std::size_t RestartFileBytes(int32_t stocks, std::size_t compressedLength) {
 const std::string& RestartFilePath(Chain& chain) {
   if (chain.restartPath.empty()) {
     chain.restartPath = BuildRunFileName(*chain.run, chain.index, kNoReport, kNoGroup, kExtRestart);
-    chain.restartTempPath = chain.restartPath + ".tmp";
+    // The temporary name keeps the extension, so that a file a crash left
+    // behind is still counted and removed with the other restart files.
+    const std::size_t dot = chain.restartPath.rfind('.');
+    chain.restartTempPath = dot == std::string::npos
+                                ? chain.restartPath + ".tmp"
+                                : chain.restartPath.substr(0, dot) + ".tmp" +
+                                      chain.restartPath.substr(dot);
   }
   return chain.restartPath;
 }

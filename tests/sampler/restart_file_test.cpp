@@ -164,6 +164,8 @@ TEST(RestartWrite, ReplacesALongerOldFileWithoutTrailingBytes) {
   ASSERT_EQ(TransferRestartFile(*chain, kRestartWrite, kRestartFull), 1);
   const std::vector<uint8_t> clean = ReadBytes(path);
 
+  // A temporary file a crash leaves behind still has the restart extension.
+  EXPECT_EQ(chain->restartTempPath, folder.File("Tiny_01.tmp.Rst"));
   WriteBytes(path, std::vector<uint8_t>(100000, 0xAB));
   WriteBytes(chain->restartTempPath, std::vector<uint8_t>(5000, 0xCD));
   ASSERT_EQ(TransferRestartFile(*chain, kRestartWrite, kRestartFull), 1);
