@@ -46,7 +46,7 @@ TEST(SimulateCommand, SimulatesTheExampleAndAsksBeforeReplacing) {
   ASSERT_EQ(first.status, 0) << first.out << first.err;
   EXPECT_NE(first.out.find("Success!!"), std::string::npos) << first.out;
   std::string mixture = ReadFile(folder / "tavrin_sim.gen");
-  EXPECT_EQ(mixture.rfind("Simulation - Tavrin simulated mixtures\r\n", 0), 0u);
+  EXPECT_EQ(mixture.rfind("Simulation - Tavrin simulated mixture\r\n", 0), 0u);
   EXPECT_NE(ReadFile(folder / "tavrin_sim.tcf").find("MixtureFile = tavrin_sim.gen\r\n"),
             std::string::npos);
 
