@@ -97,7 +97,13 @@ inline void WriteReportChain(RunRecord& run, int c, uint32_t compositions, uint3
                              const RecordMaker& composition = Composition,
                              const RecordMaker& assignment = Assignment) {
   ChainSampleFiles files;
-  ASSERT_EQ(OpenChainOutputs(files, run, c, 1, 2, false, Interaction{}), 0);
+  // Earlier files of the same name are replaced without asking; the run's
+  // own answer is left as it was.
+  const bool overwriteAll = run.overwriteAll;
+  run.overwriteAll = true;
+  const int opened = OpenChainOutputs(files, run, c, 1, 2, false, Interaction{});
+  run.overwriteAll = overwriteAll;
+  ASSERT_EQ(opened, 0);
   for (uint32_t r = 0; r < compositions; ++r)
     ASSERT_EQ(AppendCompositionRecord(files, composition(r, c).data()), 1);
   for (uint32_t r = 0; r < assignments; ++r)
