@@ -43,6 +43,10 @@ void SeedChainGenerators(ChainGenerators& gens, int32_t seed1, int32_t seed2, in
     // The deviates do not depend on them: the cached setups are recomputed
     // from the shape alone.
     gens.handle = GeneratorHandle{};
+    // The generator this run does not use is stored in restart files too;
+    // clear it so a fresh start never carries bytes from an earlier one.
+    gens.mt = Mt19937State{};
+    gens.randLib = RandLibState{};
     gens.ran2 = Ran2State{};
     gens.ran2.idum = seed1;
     Ran2Seed(gens.ran2);
