@@ -1,8 +1,132 @@
+#include <iostream>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli_support.h"
 #include "commands.h"
+#include "report_cli.h"
+#include "reports/report_runner.h"
 
 namespace mixora::cli {
 
-// Placeholder until the command is built.
-void RegisterReportCommand(CLI::App&, int&) {}
+namespace {
+
+struct ReportOptions {
+  std::string rcfPath;
+  int mixture = 1;
+  bool allMixtures = false;
+  std::string kind = "all";
+  std::string by;
+  CliOptions common;
+};
+
+const std::map<std::string, int> kKinds = {
+    {"assignments", kReportAssignments},
+    {"compositions", kReportCompositions},
+    {"gelman-rubin", kReportGelmanRubin},
+    {"raftery-lewis", kReportRafteryLewis},
+};
+
+// The reports of one mixture. Returns true when all of them succeeded.
+bool ReportMixture(const ReportOptions& options, RunRecord& run, const Interaction& ui,
+                   ReportSession& session) {
+  const bool all = options.kind == "all";
+  const int kind = all ? -1 : kKinds.at(options.kind);
+  const bool byRegion = options.by == "region";
+  const bool needsAssignments = all || kind == kReportAssignments;
+  if (!ReportMissingSampleFiles(run, true, needsAssignments)) return false;
+
+  ReportJob job;
+  job.run = &run;
+  job.ui = ui;
+  job.session = &session;
+  ConnectInterrupt(job, session);
+  int result = 0;
+  if (all) {
+    result = RunAllReports(job);
+  } else {
+    if (!options.common.quiet)
+      std::cerr << "Producing: " << ReportDisplayName(kind) << " by "
+                << (byRegion ? "Region" : "Population") << "\n";
+    result = RunReport(job, kind, byRegion);
+  }
+  for (const std::string& path : job.filesWritten) std::cout << "Report written: " << path << "\n";
+  std::cout << std::flush;
+  if (result == 1) return true;
+  if (session.abortAll.load() != 0 || Interrupted())
+    PrintError("reports of " + MixtureLabel(run) + " aborted");
+  else if (all)
+    PrintError("producing the reports of " + MixtureLabel(run) + " failed");
+  else
+    PrintError(std::string(ReportDisplayName(kind)) + " report of " + MixtureLabel(run) +
+               " failed");
+  return false;
+}
+
+int RunReportCommand(ReportOptions& options) {
+  if (options.kind == "assignments" && options.by == "region") {
+    PrintError("--by region does not apply to --kind assignments");
+    return 1;
+  }
+  if (options.kind == "all" && !options.by.empty()) {
+    PrintError("--kind all reports by population and by region; --by applies to one --kind");
+    return 1;
+  }
+  if (options.mixture < 1) {
+    PrintError("--mixture counts from 1");
+    return 1;
+  }
+  Interaction ui = MakeReportInteraction(options.common);
+  InstallAbortOnInterrupt();
+  ReportSession session;
+  const int first = options.allMixtures ? 0 : options.mixture - 1;
+  std::unique_ptr<RunRecord> run = OpenMixture(options.rcfPath, first, ui);
+  if (!run) return 1;
+  const int last = options.allMixtures ? run->mixtureCount - 1 : first;
+  bool ok = true;
+  for (int p = first; p <= last; ++p) {
+    if (p != first) {
+      run = OpenMixture(options.rcfPath, p, ui);
+      if (!run) return 1;
+    }
+    if (!ReportMixture(options, *run, ui, session)) ok = false;
+    if (session.abortAll.load() != 0 || Interrupted()) return 1;
+  }
+  return ok ? 0 : 1;
+}
+
+}  // namespace
+
+void RegisterReportCommand(CLI::App& app, int& exitCode) {
+  auto options = std::make_shared<ReportOptions>();
+  CLI::App* command = app.add_subcommand(
+      "report",
+      "Write the stock composition and assignment reports and the convergence diagnostics of a "
+      "run's chains, next to the run control file");
+  command->add_option("RUN_FILE", options->rcfPath, "Run control file (.rcf)")->required();
+  CLI::Option* mixture = command->add_option(
+      "--mixture", options->mixture,
+      "Mixture to report, counted from 1 in the order of the mixture file (default 1)");
+  CLI::Option* all = command->add_flag("--all", options->allMixtures,
+                                       "Report every mixture of the run control file");
+  mixture->excludes(all);
+  command
+      ->add_option("--kind", options->kind,
+                   "compositions, assignments, gelman-rubin, raftery-lewis, or all (default): "
+                   "the whole sequence, by population and by region")
+      ->check(CLI::IsMember({"compositions", "assignments", "gelman-rubin", "raftery-lewis", "all"}));
+  command
+      ->add_option("--by", options->by,
+                   "population (default) or region: by the groups of every grouping level")
+      ->check(CLI::IsMember({"population", "region"}));
+  AddCommonOptions(*command, options->common);
+  command->footer(
+      "Report files: <title>_IDs.Txt and .Csv (assignments), <title>_SCs[_Grp].Txt "
+      "(compositions), <title>_GR[_Grp].Txt, <title>_RL[_Grp].Txt, where <title> is the run "
+      "title of the mixture. Ctrl-C aborts the running report.");
+  command->callback([options, &exitCode] { exitCode = RunReportCommand(*options); });
+}
 
 }  // namespace mixora::cli

@@ -1,0 +1,114 @@
+#include "report_cli.h"
+
+#include <unistd.h>
+
+#include <atomic>
+#include <csignal>
+#include <iostream>
+
+#include "core/paths.h"
+#include "reports/report_runner.h"
+#include "runfiles/run_control_reader.h"
+#include "runfiles/run_file_names.h"
+
+namespace mixora::cli {
+
+namespace {
+
+volatile std::sig_atomic_t gInterrupted = 0;
+
+void OnInterrupt(int) {
+  gInterrupted = 1;
+  // The next Ctrl-C is not caught: a report that does not stop can still be
+  // ended.
+  std::signal(SIGINT, SIG_DFL);
+}
+
+std::string WithoutCarriageReturns(std::string text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char ch : text)
+    if (ch != '\r') out += ch;
+  return out;
+}
+
+}  // namespace
+
+Interaction MakeReportInteraction(const CliOptions& options) {
+  Interaction ui = MakeTerminalInteraction(options);
+  auto terminal = ui.message;
+  ui.message = [terminal](uint32_t type, const std::string& text) {
+    return terminal(type, WithoutCarriageReturns(text));
+  };
+  if (options.quiet) return ui;
+  const bool tty = ::isatty(2) == 1;
+  auto shown = std::make_shared<bool>(false);
+  ui.status = [shown](int part, const std::string& text) {
+    // Part 1 tells which report runs; "Finished ..." is said whatever the
+    // outcome, and the other parts repeat what the result says.
+    if (part != 1 || text.empty() || text.rfind("Finished ", 0) == 0) return;
+    if (*shown) std::cerr << "\r\033[K";
+    *shown = false;
+    std::cerr << text << "\n";
+  };
+  if (tty) {
+    ui.progress = [shown](const std::string& caption, int64_t done, int64_t total) {
+      const int64_t percent = total > 0 ? done * 100 / total : 100;
+      std::cerr << "\r\033[K  " << caption << " " << percent << "%" << std::flush;
+      *shown = true;
+    };
+  }
+  return ui;
+}
+
+void InstallAbortOnInterrupt() { std::signal(SIGINT, OnInterrupt); }
+
+bool Interrupted() { return gInterrupted != 0; }
+
+void ConnectInterrupt(ReportJob& job, ReportSession& session) {
+  ReportSession* s = &session;
+  job.pump = [s] {
+    if (gInterrupted != 0 && s->abortAll.load() == 0) AbortRunningReports(*s);
+  };
+}
+
+std::unique_ptr<RunRecord> OpenMixture(const std::string& rcfPath, int p, const Interaction& ui) {
+  if (!FileExists(rcfPath)) {
+    PrintError("cannot open " + rcfPath + ": no such file");
+    return nullptr;
+  }
+  std::unique_ptr<RunRecord> run = ReadRunControl(ui, rcfPath, p);
+  if (!run) PrintError("cannot read mixture " + std::to_string(p + 1) + " of " + rcfPath);
+  return run;
+}
+
+std::vector<std::string> MissingSampleFiles(const RunRecord& run, bool compositions,
+                                            bool assignments) {
+  std::vector<std::string> missing;
+  for (int c = 0; c < run.settings.NumberOfChains; ++c) {
+    if (compositions) {
+      std::string path = BuildRunFileName(run, c, kNoReport, kNoGroup, kExtComposition);
+      if (!FileExists(path)) missing.push_back(path);
+    }
+    if (assignments) {
+      std::string path = BuildRunFileName(run, c, kNoReport, kNoGroup, kExtAssignments);
+      if (!FileExists(path)) missing.push_back(path);
+    }
+  }
+  return missing;
+}
+
+bool ReportMissingSampleFiles(const RunRecord& run, bool compositions, bool assignments) {
+  const std::vector<std::string> missing = MissingSampleFiles(run, compositions, assignments);
+  if (missing.empty()) return true;
+  std::string text = "missing sample files of " + MixtureLabel(run) + " (run its chains first):";
+  for (const std::string& path : missing) text += "\n  " + path;
+  PrintError(text);
+  return false;
+}
+
+std::string MixtureLabel(const RunRecord& run) {
+  return "mixture " + std::to_string(run.mixtureIndex + 1) + " (" + RunTitleOf(run) + ")";
+}
+
+}  // namespace mixora::cli

@@ -1,0 +1,41 @@
+#pragma once
+// What the report and convert commands share: the terminal side of a report
+// job (messages, status lines, progress, Ctrl-C as Abort), opening the run of
+// one mixture, and checking that the chains' sample files are there.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli_support.h"
+#include "reports/report_job.h"
+#include "runfiles/run_record.h"
+
+namespace mixora::cli {
+
+// Interaction for report commands: messages without CR, status lines and
+// progress on standard error unless quiet (progress only on a terminal).
+Interaction MakeReportInteraction(const CliOptions& options);
+
+// Ctrl-C asks the running report to stop (a second Ctrl-C ends the program
+// at once). The job's pump hands the request to the session.
+void InstallAbortOnInterrupt();
+void ConnectInterrupt(ReportJob& job, ReportSession& session);
+bool Interrupted();
+
+// Mixture p (from 0) of the run control file, or none after an error was
+// printed.
+std::unique_ptr<RunRecord> OpenMixture(const std::string& rcfPath, int p, const Interaction& ui);
+
+// The sample files of every chain that the reports need: composition files,
+// and assignment files when `assignments`. Returns the paths missing.
+std::vector<std::string> MissingSampleFiles(const RunRecord& run, bool compositions,
+                                            bool assignments);
+
+// Prints the missing files as one error naming the run; returns true when
+// none are missing.
+bool ReportMissingSampleFiles(const RunRecord& run, bool compositions, bool assignments);
+
+// "mixture 2 (Coho_POP_02)" for messages.
+std::string MixtureLabel(const RunRecord& run);
+
+}  // namespace mixora::cli

@@ -1,0 +1,167 @@
+// End-to-end tests of "mixora report" and "mixora convert" on a run control
+// file made by "mixora load", with sample files written for its mixture.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/paths.h"
+#include "reports/report_fixture.h"
+#include "runfiles/run_control_reader.h"
+#include "runfiles/run_file_names.h"
+
+namespace mixora {
+namespace {
+
+using namespace testing_reports;
+namespace fs = std::filesystem;
+
+struct CliResult {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string Quote(const std::string& text) {
+  std::string quoted = "'";
+  for (char ch : text) quoted += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+  return quoted + "'";
+}
+
+CliResult RunCli(const fs::path& folder, const std::vector<std::string>& args) {
+  std::string command = "cd " + Quote(folder.string()) + " && " + Quote(MIXORA_CLI_PATH);
+  for (const std::string& arg : args) command += " " + Quote(arg);
+  const fs::path out = folder / ".cli_out", err = folder / ".cli_err";
+  command += " >" + Quote(out.string()) + " 2>" + Quote(err.string()) + " </dev/null";
+  const int status = std::system(command.c_str());
+  CliResult result;
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.out = ReadText(out.string());
+  result.err = ReadText(err.string());
+  return result;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// The small run of the load tests (3 stocks, 1 grouping level, 2 chains,
+// three mixtures) with chains of 40 records for its first mixture.
+class ReportCommandTest : public ::testing::Test {
+ public:
+  void SetUp() override {
+    for (const char* name : {"small.tcf", "small_baseline.bse", "small_mixture.gen"})
+      fs::copy(fs::path(MIXORA_TEST_DATA_DIR) / "rcf" / name, folder_.File(name));
+    const CliResult load = RunCli(folder_.File(""), {"load", "small.tcf", "-o", "small.rcf"});
+    ASSERT_EQ(load.exitCode, 0) << load.err;
+    run_ = ReadRunControl(Interaction{}, folder_.File("small.rcf"), 0);
+    ASSERT_TRUE(run_);
+    for (int c = 0; c < 2; ++c) WriteChain(c, 40);
+  }
+  void WriteChain(int c, uint32_t records) {
+    const uint32_t fish = static_cast<uint32_t>(run_->fishCount);
+    auto assignment = [fish](uint32_t r, int chain) {
+      std::vector<int32_t> stocks(fish);
+      for (uint32_t i = 0; i < fish; ++i) stocks[i] = static_cast<int32_t>((r + i + chain) % 3);
+      return stocks;
+    };
+    WriteReportChain(*run_, c, records, records, Composition, assignment);
+  }
+  std::string Report(int kind, bool byRegion, int ext = kExtText) const {
+    return BuildRunFileName(*run_, kNoChain, kind, byRegion ? 0 : kNoGroup, ext);
+  }
+  CliResult Cli(const std::vector<std::string>& args) { return RunCli(folder_.File(""), args); }
+
+  TempFolder folder_;
+  std::unique_ptr<RunRecord> run_;
+};
+
+TEST_F(ReportCommandTest, AllReportsAreWrittenBesideTheRunControlFile) {
+  const CliResult result = Cli({"report", "small.rcf", "--quiet"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  for (auto [kind, byRegion] : std::vector<std::pair<int, bool>>{
+           {kReportRl, false}, {kReportRl, true}, {kReportIds, false}, {kReportScs, false},
+           {kReportScs, true}, {kReportGr, false}, {kReportGr, true}}) {
+    EXPECT_TRUE(FileExists(Report(kind, byRegion))) << Report(kind, byRegion);
+    EXPECT_TRUE(Contains(result.out, "Report written: " + FileNameOf(Report(kind, byRegion)) + "\n"));
+  }
+  EXPECT_TRUE(
+      Contains(result.out, "Report written: " + FileNameOf(Report(kReportIds, false, kExtCsv))));
+  EXPECT_EQ(result.err, "");
+}
+
+TEST_F(ReportCommandTest, OneKindByRegionWritesOnlyItsFile) {
+  const CliResult result =
+      Cli({"report", "small.rcf", "--mixture", "1", "--kind", "compositions", "--by", "region"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out, "Report written: " + FileNameOf(Report(kReportScs, true)) + "\n");
+  EXPECT_TRUE(Contains(result.err, "Producing: Stock Compositions by Region"));
+  EXPECT_FALSE(FileExists(Report(kReportScs, false)));
+  const std::string text = ReadText(Report(kReportScs, true));
+  EXPECT_TRUE(Contains(text, "Level 1 Chains Combined - Grouped\r\n")) << text;
+}
+
+TEST_F(ReportCommandTest, FailuresAreNamedAndExitNonZero) {
+  struct Case {
+    const char* what;
+    std::vector<std::string> args;
+    std::function<void(ReportCommandTest&)> spoil;
+    std::string error;
+  };
+  const Case cases[] = {
+      {"missing sample file", {"report", "small.rcf"},
+       [](ReportCommandTest& t) {
+         fs::remove(BuildRunFileName(*t.run_, 1, kNoReport, kNoGroup, kExtAssignments));
+       },
+       "missing sample files of mixture 1"},
+      {"unequal chains", {"report", "small.rcf"},
+       [](ReportCommandTest& t) { t.WriteChain(1, 30); }, "Chains of unequal length"},
+      {"fewer records than the report needs", {"report", "small.rcf", "--kind", "compositions"},
+       [](ReportCommandTest& t) { t.WriteChain(1, 30); }, "fewer than the 40 the report needs"},
+      {"mixture without its run", {"report", "small.rcf", "--mixture", "7"},
+       [](ReportCommandTest&) {}, "cannot read mixture 7 of small.rcf"},
+      {"nothing to convert", {"convert", "small.rcf"}, [](ReportCommandTest&) {},
+       "choose what to convert"},
+      {"convert more than a chain holds", {"convert", "small.rcf", "--compositions", "--keep", "5"},
+       [](ReportCommandTest& t) { t.WriteChain(1, 30); }, "chain 2 of mixture 1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.spoil(*this);
+    const CliResult result = Cli(c.args);
+    EXPECT_NE(result.exitCode, 0);
+    EXPECT_TRUE(Contains(result.err, c.error)) << result.err;
+    // Put the chains back for the next case.
+    for (int chain = 0; chain < 2; ++chain) WriteChain(chain, 40);
+    for (const auto& entry : fs::directory_iterator(folder_.File("")))
+      if (entry.path().extension() == ".Txt" || entry.path().extension() == ".Csv")
+        fs::remove(entry.path());
+  }
+}
+
+TEST_F(ReportCommandTest, ConvertWritesTheKeptTailOfEveryChain) {
+  const CliResult result = Cli({"convert", "small.rcf", "--compositions", "--groups",
+                                "--assignments", "--keep", "10", "--out", "ascii", "--quiet"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const std::string title = run_->runTitle;
+  for (int chain = 1; chain <= 2; ++chain)
+    for (const std::string suffix : {"_ASCII.Sta", "_ASCII.Ise", "_Grp1_ASCII.Ise"}) {
+      const std::string path = JoinPath(folder_.File("ascii"), title + "_" + std::to_string(chain) + suffix);
+      EXPECT_TRUE(FileExists(path)) << path;
+    }
+  const std::string first = ReadText(JoinPath(folder_.File("ascii"), title + "_1_ASCII.Ise"));
+  EXPECT_EQ(first.substr(0, 8), "      31");
+  const CliResult graph =
+      Cli({"convert", "small.rcf", "--compositions", "--binary-graph", "--quiet"});
+  ASSERT_EQ(graph.exitCode, 0) << graph.err;
+  EXPECT_TRUE(FileExists(folder_.File(title + "_2.gse")));
+  EXPECT_EQ(graph.out,
+            "Converted: " + title + "_1.gse\nConverted: " + title + "_2.gse\n");
+}
+
+}  // namespace
+}  // namespace mixora
