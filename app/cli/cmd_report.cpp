@@ -50,6 +50,8 @@ bool ReportMixture(const ReportOptions& options, RunRecord& run, const Interacti
     if (!options.common.quiet)
       std::cerr << "Producing: " << ReportDisplayName(kind) << " by "
                 << (byRegion ? "Region" : "Population") << "\n";
+    // A single diagnostic ends with its summary, as it does in a window.
+    job.withWindow = true;
     result = RunReport(job, kind, byRegion);
   }
   for (const std::string& path : job.filesWritten) std::cout << "Report written: " << path << "\n";

@@ -131,6 +131,7 @@ void ReportThread(ReportJob& job) {
       ShowCurrentFile(job, job.outPath);
     }
   }
+  if (run.summary != nullptr) std::fflush(run.summary);
   job.failed = result == 1 ? 0 : 1;
   if (job.display.finished) job.display.finished(result);
 }
