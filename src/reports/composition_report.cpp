@@ -75,14 +75,11 @@ int ComputeCompositionRows(ReportJob& job, const CompositionSamples& samples, bo
 
   for (uint32_t k = 0; k < rowCount; ++k) {
     if (ReportAborted(job)) return 0;
-    if (chain < 0) {
-      const uint32_t* first = &samples.values[static_cast<std::size_t>(k) * m * n];
-      std::copy(first, first + count, work.begin());
-    } else {
-      const uint32_t* first =
-          &samples.values[(static_cast<std::size_t>(k) * m + static_cast<uint32_t>(chain)) * n];
-      std::copy(first, first + count, work.begin());
-    }
+    // Row k holds its chains one after the other, so one chain's values and
+    // all chains' values are both one run of the array.
+    const std::size_t start = chain < 0 ? static_cast<std::size_t>(k) * m * n
+                                        : (static_cast<std::size_t>(k) * m + static_cast<uint32_t>(chain)) * n;
+    std::copy(samples.values.data() + start, samples.values.data() + start + count, work.begin());
     RoundToUnit(kRoundDigits, work.data(), work.data(), count);
     std::sort(work.begin(), work.end());
 

@@ -67,6 +67,7 @@ TEST_F(CompositionReportTest, CountsFollowTheChainLengthAndNumberToKeep) {
       {2, 2000, 1000, 1000, 1000},
       {1, 1001, -1, 500, 501},
       {2, 300, 500, 0, 300},  // keeping more than the chain holds keeps it all
+      {2, 10, 0, 10, 0},      // nothing kept: rows of zeros, no division by zero
   };
   int serial = 0;
   for (const Case& c : cases) {
@@ -98,6 +99,7 @@ TEST_F(CompositionReportTest, CountsFollowTheChainLengthAndNumberToKeep) {
     if (at != std::string::npos) {
       EXPECT_NE(text.find(combined, at), std::string::npos) << text;
     }
+    EXPECT_EQ(text.find("nan"), std::string::npos) << text;
   }
 }
 
