@@ -103,6 +103,17 @@ TEST_F(ConversionTest, AssignmentsBecomeOneColumnPerStockAndALinePerFish) {
   EXPECT_EQ(written_, std::vector<std::string>{Out("Coho_POP_01_1_ASCII.Sta")});
 }
 
+// Assignments thinned twice as much: the last 4 compositions span the
+// iterations of the last 2 assignment records.
+TEST_F(ConversionTest, AssignmentTailCoversTheIterationsOfTheCompositionTail) {
+  run_ = ReportRun(folder_, 1, -1);
+  run_.settings.ThinSta = 2;
+  WriteReportChain(run_, 0, 20, 10);
+  ASSERT_EQ(Convert(kConvertAssignments | kConvertComposition, 4), 1) << rec_.AllMessages();
+  EXPECT_EQ(Lines(ReadText(Out("Coho_POP_01_1_ASCII.Sta"))).size(), 2u * 4u);
+  EXPECT_EQ(Lines(ReadText(Out("Coho_POP_01_1_ASCII.Ise"))).size(), 4u);
+}
+
 // Two levels and every kind: stock files once, group files once per level.
 TEST_F(ConversionTest, CompositionLinesAreNumberedFromTheStartOfTheChain) {
   Make(2, 2000, 1000);
