@@ -44,7 +44,7 @@ Interaction MakeReportInteraction(const CliOptions& options) {
   const bool tty = ::isatty(2) == 1;
   auto shown = std::make_shared<bool>(false);
   ui.status = [shown](int part, const std::string& text) {
-    // Part 1 tells which report runs; "Finished ..." is said whatever the
+    // Status part 1 tells which report runs; "Finished ..." is said whatever the
     // outcome, and the other parts repeat what the result says.
     if (part != 1 || text.empty() || text.rfind("Finished ", 0) == 0) return;
     if (*shown) std::cerr << "\r\033[K";
