@@ -1,0 +1,223 @@
+#include "sampler/mixture_runner.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+#include "runfiles/run_control_reader.h"
+#include "runfiles/run_file_names.h"
+#include "runfiles/run_opening.h"
+#include "sampler/chain_runner.h"
+#include "sampler/restart_file.h"
+
+namespace mixora {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::string Format(const char* format, int a, int b) {
+  char text[256];
+  std::snprintf(text, sizeof text, format, a, b);
+  return text;
+}
+
+// The largest iteration any chain of mixture p has saved in its restart file.
+int32_t MixtureIterations(const RunRecord& run, int p) {
+  RunRecord names;
+  names.controlPath = run.controlPath;
+  names.runTitle = RunTitleFor(run.mixtureTitle, p);
+  int32_t reached = 0;
+  for (int c = 0; c < run.settings.NumberOfChains; ++c) {
+    RestartChainValues values;
+    const std::string path = BuildRunFileName(names, c, kNoReport, kNoGroup, kExtRestart);
+    if (ReadRestartChainValues(path, values) == 1) reached = std::max(reached, values.iteration);
+  }
+  return reached;
+}
+
+// A chain completed when it reached the number of reps without its last
+// phase failing (a failed chain keeps the phase it failed in).
+bool ChainCompleted(const Chain& chain, int32_t reps) {
+  const int32_t phase = chain.phase.load();
+  const bool failed = phase >= kPhaseIntVal && phase <= kPhasePreExtending;
+  return chain.iteration.load() >= reps && !failed;
+}
+
+class Driver {
+ public:
+  Driver(const std::string& rcfPath, const MixtureRunOptions& options, const Interaction& ui,
+         const MixtureRunEvents& events, MixtureRunOutcome& outcome)
+      : path_(rcfPath), options_(options), ui_(ui), events_(events), outcome_(outcome) {
+    session_.afterIteration = options.afterIteration;
+  }
+
+  int Run() {
+    outcome_ = MixtureRunOutcome{};
+    mixtures_ = options_.mixtures;
+    const int first = mixtures_.empty() ? 0 : mixtures_[0];
+    if (!Open(first)) return Finish();
+    if (mixtures_.empty()) {
+      for (int p = 0; p < session_.run->mixtureCount; ++p) mixtures_.push_back(p);
+    }
+    outcome_.mixturesRequested = static_cast<int>(mixtures_.size());
+    if (!SettleReps() || !CheckChains()) return Finish();
+    next_ = 1;
+    Start();
+    Loop();
+    return Finish();
+  }
+
+ private:
+  bool Open(int p) {
+    outcome_.mixtures.push_back(MixtureOutcome{p, false, {}, {}});
+    if (OpenRun(session_, ui_, path_, p) == nullptr) {
+      outcome_.failure = "cannot open mixture " + std::to_string(p + 1) + " of " + path_;
+      return false;
+    }
+    outcome_.mixtures.back().opened = true;
+    evaluated_ = false;
+    if (events_.mixtureOpened) events_.mixtureOpened(session_);
+    return true;
+  }
+
+  // The number of reps every chain runs to, checked once for the run.
+  bool SettleReps() {
+    const RunRecord& run = *session_.run;
+    int32_t reps = run.settings.NumberOfReps;
+    if (options_.reps > 0) {
+      std::vector<int32_t> reached;
+      for (int p : mixtures_) reached.push_back(MixtureIterations(run, p));
+      const int32_t current = CurrentNumberOfReps(run.settings.NumberOfReps, reached);
+      if (!AcceptNumberOfReps(options_.reps, current)) {
+        outcome_.failure = Format("the number of reps %d is below the current number of reps %d",
+                                  options_.reps, current);
+        if (options_.reps > kMaxNumberOfReps)
+          outcome_.failure = Format("the number of reps %d is above the largest allowed, %d",
+                                    options_.reps, kMaxNumberOfReps);
+        return false;
+      }
+      reps = options_.reps;
+    }
+    session_.numberOfReps = reps;
+    outcome_.reps = reps;
+    return true;
+  }
+
+  bool CheckChains() {
+    const int count = session_.run->settings.NumberOfChains;
+    for (int c : options_.chains) {
+      if (c < 0 || c >= count) {
+        outcome_.failure = Format("chain %d: the run has %d chains", c + 1, count);
+        return false;
+      }
+    }
+    return true;
+  }
+
+  std::vector<int> Requested() const {
+    if (!options_.chains.empty()) return options_.chains;
+    std::vector<int> all;
+    for (int c = 0; c < static_cast<int>(session_.chains.size()); ++c) all.push_back(c);
+    return all;
+  }
+
+  void Start() {
+    session_.rerun = options_.rerun;
+    StartChains(session_, Requested());
+  }
+
+  bool StopAsked() const {
+    return options_.stopRequested != nullptr && options_.stopRequested->load() != 0;
+  }
+
+  void Evaluate() {
+    if (evaluated_ || session_.run == nullptr || outcome_.mixtures.empty()) return;
+    evaluated_ = true;
+    MixtureOutcome& mixture = outcome_.mixtures.back();
+    for (int c : Requested()) {
+      const Chain* chain = c < static_cast<int>(session_.chains.size())
+                               ? session_.chains[c].get()
+                               : nullptr;
+      if (chain != nullptr && ChainCompleted(*chain, session_.numberOfReps))
+        mixture.completed.push_back(c);
+      else
+        mixture.incomplete.push_back(c);
+    }
+    if (events_.mixtureFinished) events_.mixtureFinished(session_, mixture);
+  }
+
+  void Loop() {
+    const int32_t timer = options_.refreshMs > 0 ? options_.refreshMs : session_.run->settings.Timer;
+    const auto refresh = std::chrono::milliseconds(timer > 0 ? timer : 1000);
+    const auto wait = std::min<std::chrono::milliseconds>(refresh, std::chrono::milliseconds(100));
+    auto lastTick = Clock::now();
+    for (;;) {
+      if (!outcome_.stopped && StopAsked()) {
+        outcome_.stopped = true;
+        AbortChains(session_, 0, static_cast<int>(session_.chains.size()), false);
+      }
+      ChainNotice notice;
+      const bool got = TakeNotice(session_.notices, notice, wait);
+      if (got && notice.kind == kChainFinishedNotice) {
+        OnChainFinished(session_, notice.chain);
+        if (events_.chainFinished) events_.chainFinished(session_, notice.chain);
+      } else if (got && notice.kind == kMixtureFinishedNotice) {
+        Evaluate();
+        if (outcome_.stopped || StopAsked() || next_ >= mixtures_.size()) break;
+        if (!Open(mixtures_[next_++])) break;
+        Start();
+      }
+      if (events_.tick && Clock::now() - lastTick >= refresh) {
+        events_.tick(session_);
+        lastTick = Clock::now();
+      }
+      if (!got && session_.liveThreads == 0) break;
+    }
+  }
+
+  int Finish() {
+    Evaluate();
+    CloseRun(session_);
+    return outcome_.AllCompleted() ? 1 : 0;
+  }
+
+  std::string path_;
+  const MixtureRunOptions& options_;
+  const Interaction& ui_;
+  const MixtureRunEvents& events_;
+  MixtureRunOutcome& outcome_;
+  RunSession session_;
+  std::vector<int> mixtures_;
+  std::size_t next_ = 0;
+  bool evaluated_ = false;
+};
+
+}  // namespace
+
+bool MixtureRunOutcome::AllCompleted() const {
+  if (!failure.empty() || stopped || mixtures.empty()) return false;
+  if (static_cast<int>(mixtures.size()) < mixturesRequested) return false;
+  for (const MixtureOutcome& m : mixtures)
+    if (!m.opened || !m.incomplete.empty()) return false;
+  return true;
+}
+
+int RunMixtures(const std::string& rcfPath, const MixtureRunOptions& options,
+                const Interaction& ui, const MixtureRunEvents& events,
+                MixtureRunOutcome& outcome) {
+  Driver driver(rcfPath, options, ui, events, outcome);
+  return driver.Run();
+}
+
+int RunMixtureToEnd(const std::string& rcfPath, int p, const MixtureRunOptions& options,
+                    const Interaction& ui,
+                    const std::function<void(const RunSession& session)>& progress) {
+  MixtureRunOptions one = options;
+  one.mixtures = {p};
+  MixtureRunEvents events;
+  events.tick = progress;
+  MixtureRunOutcome outcome;
+  return RunMixtures(rcfPath, one, ui, events, outcome);
+}
+
+}  // namespace mixora

@@ -1,0 +1,78 @@
+#pragma once
+// Running whole mixtures of a run control file to the end, as a front end
+// without windows does: open a mixture, start its chains, hand each finished
+// chain to OnChainFinished, and when the last chain of the mixture has
+// finished open the next mixture to run and start its chains, until none is
+// left or a stop is requested.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/interaction.h"
+#include "sampler/run_session.h"
+
+namespace mixora {
+
+struct MixtureRunOptions {
+  // Mixtures (from 0) in the order they run; empty means every mixture of
+  // the file.
+  std::vector<int> mixtures;
+  // Chains (from 0) to run in each mixture; empty means all.
+  std::vector<int> chains;
+  bool rerun = false;  // start the chains afresh instead of resuming them
+  // The number of reps to run to; 0 keeps the run's. It may not be lower than
+  // the run's current number of reps (the smallest of NumberOfReps and the
+  // iterations the mixtures' chains have reached).
+  int32_t reps = 0;
+  // When it becomes non-zero every running chain is asked to stop after its
+  // current iteration, and no further mixture is opened.
+  const std::atomic<int>* stopRequested = nullptr;
+  // Milliseconds between progress calls; 0 uses the run's Timer.
+  int32_t refreshMs = 0;
+  // Called on a chain's thread after each iteration (tests stop chains with it).
+  std::function<void(Chain& chain)> afterIteration;
+};
+
+// What happened to each mixture that was to run.
+struct MixtureOutcome {
+  int mixture = 0;              // from 0
+  bool opened = false;
+  std::vector<int> completed;   // chains that reached the number of reps
+  std::vector<int> incomplete;  // requested chains that did not
+};
+
+struct MixtureRunOutcome {
+  std::vector<MixtureOutcome> mixtures;  // in the order they were opened
+  int mixturesRequested = 0;
+  bool stopped = false;  // a stop was requested
+  std::string failure;   // why the run could not go on, if it could not
+  int32_t reps = 0;      // the number of reps the chains ran to
+  // Every requested chain of every requested mixture completed.
+  bool AllCompleted() const;
+};
+
+// Front-end hooks, each optional, all called on the calling thread.
+struct MixtureRunEvents {
+  std::function<void(const RunSession& session)> mixtureOpened;  // before its chains start
+  std::function<void(const RunSession& session)> tick;           // every refresh interval
+  std::function<void(const RunSession& session, int chain)> chainFinished;
+  std::function<void(const RunSession& session, const MixtureOutcome& outcome)> mixtureFinished;
+};
+
+// Runs the mixtures of the run control file at rcfPath. Messages go through
+// ui (which must outlive the call). Returns 1 when every requested chain
+// completed, else 0 (outcome says what happened).
+int RunMixtures(const std::string& rcfPath, const MixtureRunOptions& options,
+                const Interaction& ui, const MixtureRunEvents& events,
+                MixtureRunOutcome& outcome);
+
+// Every chain of mixture p (from 0), resumed or rerun as options say, run to
+// the end. progress, when given, is called every refresh interval. Returns 1
+// when every chain completed.
+int RunMixtureToEnd(const std::string& rcfPath, int p, const MixtureRunOptions& options,
+                    const Interaction& ui,
+                    const std::function<void(const RunSession& session)>& progress);
+
+}  // namespace mixora
