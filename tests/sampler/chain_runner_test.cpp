@@ -1,0 +1,517 @@
+#include "sampler/chain_runner.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "runfiles/run_opening.h"
+#include "runfiles/sample_file_header.h"
+#include "sampler/chain_clock.h"
+#include "sampler/chain_progress.h"
+#include "sampler/mixture_runner.h"
+#include "sampler/restart_file.h"
+#include "sampler/runner_fixture.h"
+
+namespace mixora {
+namespace {
+
+using namespace runner_testing;
+namespace fs = std::filesystem;
+
+const char* const kTitle = "Small te_POP_01";
+
+std::string ChainFile(const ScratchFolder& folder, int chain, const char* extension) {
+  char name[64];
+  std::snprintf(name, sizeof name, "%s_%02d.%s", kTitle, chain + 1, extension);
+  return folder.File(name);
+}
+
+std::string MakeRun(const ScratchFolder& folder, const Keywords& keywords) {
+  std::string why;
+  std::string rcf = MakeSmallRun(folder.path(), keywords, why);
+  EXPECT_FALSE(rcf.empty()) << why;
+  return rcf;
+}
+
+MixtureRunOptions FirstMixture() {
+  MixtureRunOptions options;
+  options.mixtures = {0};
+  return options;
+}
+
+int RunToEnd(const std::string& rcf, const MixtureRunOptions& options, Boxes& boxes) {
+  MixtureRunOutcome outcome;
+  return RunMixtures(rcf, options, boxes.ui, MixtureRunEvents{}, outcome);
+}
+
+int32_t RestartIteration(const std::string& path) {
+  RestartChainValues values;
+  return ReadRestartChainValues(path, values) == 1 ? values.iteration : -1;
+}
+
+// Hands every notice to the runner, as the front end does, until no chain
+// thread is live; returns the mixture-finished notices seen.
+int DrainNotices(RunSession& session) {
+  int mixtureFinished = 0;
+  for (int spins = 0; spins < 600; ++spins) {
+    ChainNotice notice;
+    if (TakeNotice(session.notices, notice, std::chrono::milliseconds(50))) {
+      if (notice.kind == kChainFinishedNotice) OnChainFinished(session, notice.chain);
+      if (notice.kind == kMixtureFinishedNotice) ++mixtureFinished;
+    } else if (session.liveThreads == 0) {
+      break;
+    }
+  }
+  return mixtureFinished;
+}
+
+// ---- Clock ----
+
+TEST(ChainClock, FormatsLoopTimeRoundingUpOnlyFromSix) {
+  struct Case {
+    uint64_t ms;
+    uint64_t iterations;
+    const char* text;
+  } cases[] = {
+      {1234, 50, "50 calls - 1.23 secs"},        {1237, 50, "50 calls - 1.24 secs"},
+      {1235, 50, "50 calls - 1.23 secs"},        {12350, 2000, "2000 calls - 12.35 secs"},
+      {0, 0, "0 calls - 0.00 secs"},             {999996, 7, "7 calls - 1000.00 secs"},
+  };
+  for (const Case& c : cases) {
+    ChainClock clock;
+    clock.elapsedMs = c.ms;
+    clock.iterationsTimed = c.iterations;
+    EXPECT_EQ(FormatClock(clock), c.text) << c.ms;
+  }
+}
+
+TEST(ChainClock, SumsTicksAcrossStopsAndAWrappedCounter) {
+  ChainClock clock;
+  ClockTick(clock, 500);  // stopped: nothing counted
+  EXPECT_EQ(clock.iterationsTimed, 0u);
+  ClockStart(clock, 1000);
+  ClockTick(clock, 1200);
+  ClockTick(clock, 1250);
+  ClockStop(clock, 1300);
+  ClockStop(clock, 9000);  // already stopped
+  EXPECT_EQ(clock.elapsedMs, 300u);
+  EXPECT_EQ(clock.iterationsTimed, 2u);
+  // Over the wrap at 2^32 the counter loses one millisecond.
+  ClockStart(clock, 0xFFFFFFF0u);
+  ClockTick(clock, 0x10u);
+  EXPECT_EQ(clock.elapsedMs, 300u + 0x20u - 1u);
+  ClockReset(clock);
+  EXPECT_EQ(clock.elapsedMs, 0u);
+  EXPECT_EQ(clock.lastTick, 0u);
+}
+
+TEST(ChainClock, ElapsedAndEstimateInHundredths) {
+  struct Case {
+    uint64_t ms, iterations;
+    int32_t left;
+    int64_t elapsed, eta;
+  } cases[] = {
+      {0, 0, 100, 0, -1},         // nothing timed: no estimate
+      {1236, 0, 100, 124, -1},    // 6 rounds up
+      {1235, 10, 10, 123, 123},   // 5 does not
+      {2000, 100, 900, 200, 1800},
+      {1000, 3, 1, 100, 33},      // 333 ms left
+      {1000, 3, 2, 100, 67},      // 666 ms left
+  };
+  for (const Case& c : cases) {
+    ChainTiming t = ChainElapsedAndEta(c.ms, c.iterations, c.left);
+    EXPECT_EQ(t.elapsed, c.elapsed) << c.ms << " " << c.left;
+    EXPECT_EQ(t.eta, c.eta) << c.ms << " " << c.left;
+  }
+}
+
+TEST(ChainProgress, StateTextFollowsThreadAndIterations) {
+  struct Case {
+    bool live;
+    int32_t runState, iteration, end;
+    const char* text;
+  } cases[] = {
+      {true, kChainRunning, 5, 100, "Running"},    {true, kChainPaused, 5, 100, "Paused"},
+      {false, kChainStopped, 0, 100, "Not Started"}, {false, kChainStopped, 100, 100, "Finished"},
+      {false, kChainStopped, 150, 100, "Finished"},  {false, kChainStopped, 99, 100, "Incomplete"},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ChainStateText(c.live, c.runState, c.iteration, c.end), c.text) << c.text;
+}
+
+// ---- Determinism ----
+
+// Four chains side by side on two cores, the same run again, and the four
+// chains one after another all write the same bytes; the chains differ from
+// each other, so a chain writing another's files would show.
+TEST(ChainRunner, SameRunGivesTheSameFilesWhateverTheThreading) {
+  const Keywords keywords = {{"NumberOfChains", "4"}, {"NumberOfReps", "350"},
+                             {"ChangeSeeds", "T"},    {"ThinSta", "2"},
+                             {"SaveEvery", "100"}};
+  ScratchFolder together, again, oneByOne;
+  Boxes boxes;
+  ASSERT_EQ(RunToEnd(MakeRun(together, keywords), FirstMixture(), boxes), 1) << boxes.All();
+  ASSERT_EQ(RunToEnd(MakeRun(again, keywords), FirstMixture(), boxes), 1) << boxes.All();
+  const std::string rcf = MakeRun(oneByOne, keywords);
+  for (int c = 0; c < 4; ++c) {
+    MixtureRunOptions options = FirstMixture();
+    options.chains = {c};
+    ASSERT_EQ(RunToEnd(rcf, options, boxes), 1) << boxes.All();
+  }
+  for (const char* extension : {"Sta", "Ise", "Rst"}) {
+    for (int c = 0; c < 4; ++c) {
+      const auto bytes = ReadBytes(ChainFile(together, c, extension));
+      ASSERT_FALSE(bytes.empty()) << extension << c;
+      EXPECT_EQ(bytes, ReadBytes(ChainFile(again, c, extension))) << extension << c;
+      EXPECT_EQ(bytes, ReadBytes(ChainFile(oneByOne, c, extension))) << extension << c;
+      if (c > 0) {
+        EXPECT_NE(bytes, ReadBytes(ChainFile(together, 0, extension))) << extension << c;
+      }
+    }
+  }
+  SampleRecords ise = ReadAllRecords(ChainFile(together, 0, "Ise"));
+  EXPECT_EQ(ise.header.recordCount, 350u);
+  EXPECT_EQ(ReadAllRecords(ChainFile(together, 0, "Sta")).header.recordCount, 175u);
+  EXPECT_TRUE(boxes.shown.empty()) << boxes.All();
+}
+
+// ---- Stop and resume ----
+
+struct StopCase {
+  int thinSta;
+  int thinIse;
+  int32_t stopChain0;  // iteration after which each chain is asked to stop
+  int32_t stopChain1;
+};
+
+class StopAndResume : public ::testing::TestWithParam<StopCase> {};
+
+TEST_P(StopAndResume, EndsWithTheRecordsOfAnUninterruptedRun) {
+  const StopCase c = GetParam();
+  const Keywords keywords = {{"NumberOfReps", "450"},
+                             {"ChangeSeeds", "T"},
+                             {"SaveEvery", "100"},
+                             {"ThinSta", std::to_string(c.thinSta)},
+                             {"ThinIse", std::to_string(c.thinIse)}};
+  ScratchFolder straight, stopped;
+  Boxes boxes;
+  ASSERT_EQ(RunToEnd(MakeRun(straight, keywords), FirstMixture(), boxes), 1) << boxes.All();
+
+  const std::string rcf = MakeRun(stopped, keywords);
+  MixtureRunOptions interrupted = FirstMixture();
+  interrupted.afterIteration = [c](Chain& chain) {
+    if (chain.iteration.load() == (chain.index == 0 ? c.stopChain0 : c.stopChain1))
+      chain.abortRequested.store(1);
+  };
+  EXPECT_EQ(RunToEnd(rcf, interrupted, boxes), 0);
+  EXPECT_EQ(RestartIteration(ChainFile(stopped, 0, "Rst")), c.stopChain0);
+  EXPECT_EQ(RestartIteration(ChainFile(stopped, 1, "Rst")), c.stopChain1);
+  // The stopped files already count what they hold.
+  EXPECT_EQ(ReadAllRecords(ChainFile(stopped, 0, "Ise")).header.recordCount,
+            uint32_t(c.stopChain0 / c.thinIse));
+
+  ASSERT_EQ(RunToEnd(rcf, FirstMixture(), boxes), 1) << boxes.All();
+  for (int chain = 0; chain < 2; ++chain) {
+    for (const char* extension : {"Sta", "Ise"}) {
+      SampleRecords want = ReadAllRecords(ChainFile(straight, chain, extension));
+      SampleRecords got = ReadAllRecords(ChainFile(stopped, chain, extension));
+      ASSERT_TRUE(want.error.empty() && got.error.empty()) << want.error << got.error;
+      EXPECT_EQ(got.values, want.values) << extension << chain;
+      EXPECT_EQ(got.header.recordCount, want.header.recordCount) << extension << chain;
+      EXPECT_EQ(got.header.blockCapacity, want.header.blockCapacity) << extension << chain;
+      EXPECT_EQ(got.header.thinning, want.header.thinning) << extension << chain;
+      EXPECT_EQ(got.header.valuesPerRecord, want.header.valuesPerRecord) << extension << chain;
+    }
+    EXPECT_EQ(ReadBytes(ChainFile(straight, chain, "Rst")),
+              ReadBytes(ChainFile(stopped, chain, "Rst")))
+        << chain;
+  }
+  EXPECT_TRUE(boxes.shown.empty()) << boxes.All();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StopPoints, StopAndResume,
+    ::testing::Values(StopCase{1, 1, 137, 1},     // inside a block; right after the start
+                      StopCase{1, 1, 200, 100},   // on block boundaries (saves)
+                      StopCase{2, 2, 201, 299},   // equal thinning above 1
+                      StopCase{1, 3, 250, 301},   // assignments kept more often
+                      StopCase{3, 1, 131, 449},   // assignments kept less often; one short of the end
+                      StopCase{5, 2, 200, 333}));
+
+// ---- Starting, pausing and aborting ----
+
+class OpenedRun : public ::testing::Test {
+ protected:
+  void Open(const Keywords& keywords) {
+    rcf_ = MakeRun(folder_, keywords);
+    ASSERT_NE(OpenRun(session_, boxes_.ui, rcf_, 0), nullptr) << boxes_.All();
+  }
+  void TearDown() override { CloseRun(session_); }
+
+  ScratchFolder folder_;
+  Boxes boxes_;
+  std::string rcf_;
+  RunSession session_;
+};
+
+TEST_F(OpenedRun, PausedChainWaitsAndAnAbortStopsItWithoutAnotherIteration) {
+  Open({{"NumberOfReps", "300"}});
+  Gate gate;
+  session_.afterIteration = [&gate](Chain& chain) {
+    if (chain.iteration.load() == 20) gate.Arrive();
+  };
+  ASSERT_EQ(StartChains(session_, 0, 1), 1);
+  gate.WaitArrival();
+  PauseChains(session_, 0, 1);
+  gate.Release();
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const Chain& chain = *session_.chains[0];
+  EXPECT_EQ(chain.iteration.load(), 20);
+  EXPECT_EQ(ReadChainProgress(session_, 0).state, "Paused");
+
+  boxes_.answerYes = true;
+  EXPECT_EQ(AbortChains(session_, 0, 1, true), 1);
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_EQ(boxes_.shown[0].second, "Abort Chain?");
+  EXPECT_EQ(boxes_.shown[0].first, uint32_t{kMbYesNo} | kMbIconError | MessageForChain(1));
+  EXPECT_EQ(DrainNotices(session_), 0);  // an aborted chain does not finish the mixture
+  EXPECT_EQ(chain.iteration.load(), 20);
+  EXPECT_EQ(chain.phase.load(), kPhaseAborted);
+  EXPECT_EQ(chain.runState.load(), kChainStopped);
+  EXPECT_EQ(RestartIteration(ChainFile(folder_, 0, "Rst")), 20);
+  EXPECT_EQ(ReadChainProgress(session_, 0).state, "Incomplete");
+}
+
+TEST_F(OpenedRun, AbortNeedsAYesAndALiveChain) {
+  Open({{"NumberOfReps", "300"}});
+  EXPECT_EQ(AbortChains(session_, 0, 2, true), 0);  // nothing runs: not even asked
+  EXPECT_TRUE(boxes_.shown.empty());
+  Gate gate;
+  session_.afterIteration = [&gate](Chain& chain) {
+    if (chain.index == 1 && chain.iteration.load() == 3) gate.Arrive();
+  };
+  ASSERT_EQ(StartChains(session_, 0, 2), 2);
+  gate.WaitArrival();
+  EXPECT_EQ(AbortChains(session_, 0, 2, true), 0);  // answered No
+  ASSERT_EQ(boxes_.shown.size(), 1u);
+  EXPECT_EQ(boxes_.shown[0].second, "Abort All Chains?");
+  gate.Release();
+  EXPECT_EQ(DrainNotices(session_), 1);
+  EXPECT_EQ(session_.chains[1]->phase.load(), kPhaseCompleted);
+  EXPECT_EQ(session_.chains[1]->iteration.load(), 300);
+}
+
+TEST_F(OpenedRun, StartingAllLeavesARunningChainAlone) {
+  Open({{"NumberOfReps", "200"}, {"NumberOfChains", "3"}});
+  Gate gate;
+  session_.afterIteration = [&gate](Chain& chain) {
+    if (chain.index == 1 && chain.iteration.load() == 5) gate.Arrive();
+  };
+  ASSERT_EQ(StartChains(session_, 1, 2), 1);
+  gate.WaitArrival();
+  const auto running = session_.slots[1]->thread.get_id();
+  EXPECT_EQ(StartChains(session_, 0, 3), 2);
+  EXPECT_EQ(session_.slots[1]->thread.get_id(), running);
+  EXPECT_EQ(session_.liveThreads, 3);
+  gate.Release();
+  EXPECT_EQ(DrainNotices(session_), 1);
+  for (int c = 0; c < 3; ++c) {
+    EXPECT_EQ(session_.chains[c]->iteration.load(), 200) << c;
+    EXPECT_EQ(session_.chains[c]->phase.load(), kPhaseCompleted) << c;
+  }
+}
+
+TEST_F(OpenedRun, FinishedChainsAreNotStartedAndTheMixtureFinishesAtOnce) {
+  Open({{"NumberOfReps", "120"}});
+  ASSERT_EQ(StartChains(session_, 0, 2), 2);
+  ASSERT_EQ(DrainNotices(session_), 1);
+  ASSERT_NE(OpenRun(session_, boxes_.ui, "", 0), nullptr);  // reopened: probes the restart files
+  EXPECT_EQ(session_.chains[0]->iteration.load(), 120);
+  EXPECT_EQ(session_.chains[0]->resume, 1);
+  EXPECT_EQ(StartChains(session_, 0, 2), 0);
+  EXPECT_EQ(session_.liveThreads, 0);
+  ChainNotice notice;
+  ASSERT_TRUE(TakeNotice(session_.notices, notice, std::chrono::milliseconds(0)));
+  EXPECT_EQ(notice.kind, kMixtureFinishedNotice);
+}
+
+TEST_F(OpenedRun, ChainWithoutItsRestartFileStartsAfreshWhileOthersStayFinished) {
+  Open({{"NumberOfReps", "120"}});
+  ASSERT_EQ(StartChains(session_, 0, 2), 2);
+  DrainNotices(session_);
+  const auto finished = ReadAllRecords(ChainFile(folder_, 0, "Ise"));
+  fs::remove(ChainFile(folder_, 0, "Rst"));
+  ASSERT_NE(OpenRun(session_, boxes_.ui, "", 0), nullptr);
+  EXPECT_EQ(session_.chains[0]->resume, 0);
+  std::vector<int32_t> firstSeen(2, -1);
+  session_.afterIteration = [&firstSeen](Chain& chain) {
+    if (firstSeen[chain.index] < 0) firstSeen[chain.index] = chain.iteration.load();
+  };
+  session_.run->overwriteAll = true;  // the fresh start replaces the old files
+  EXPECT_EQ(StartChains(session_, 0, 2), 1);
+  DrainNotices(session_);
+  EXPECT_EQ(firstSeen[0], 1);
+  EXPECT_EQ(firstSeen[1], -1);
+  EXPECT_EQ(ReadAllRecords(ChainFile(folder_, 0, "Ise")).values, finished.values);
+}
+
+TEST_F(OpenedRun, FreshStartRemovesTheOldRestartFileBeforeTheFirstSave) {
+  Open({{"NumberOfReps", "120"}});
+  ASSERT_EQ(StartChains(session_, 0, 1), 1);
+  DrainNotices(session_);
+  const std::string restart = ChainFile(folder_, 0, "Rst");
+  const auto whole = ReadBytes(restart);
+  ASSERT_FALSE(whole.empty());
+  bool oldFileSeen = true;
+  session_.afterIteration = [&](Chain& chain) {
+    if (chain.iteration.load() == 1) oldFileSeen = fs::exists(restart);
+  };
+  session_.rerun = true;
+  session_.run->overwriteAll = true;
+  ASSERT_EQ(StartChains(session_, 0, 1), 1);
+  DrainNotices(session_);
+  EXPECT_FALSE(oldFileSeen);
+  EXPECT_EQ(ReadBytes(restart), whole);  // the rerun ends where the first run ended
+}
+
+TEST_F(OpenedRun, AChainThatCannotBePreparedStopsTheStart) {
+  Open({{"NumberOfReps", "120"}});
+  ASSERT_EQ(StartChains(session_, 0, 2), 2);
+  DrainNotices(session_);
+  // Chain 1's composition file loses its records; its restart file still
+  // counts them, so the chain cannot continue, and chain 2 is not started.
+  fs::resize_file(ChainFile(folder_, 0, "Ise"), kSampleFileHeaderSize);
+  ASSERT_NE(OpenRun(session_, boxes_.ui, "", 0), nullptr);
+  session_.numberOfReps = 150;
+  EXPECT_EQ(StartChains(session_, 0, 2), -1);
+  EXPECT_EQ(session_.liveThreads, 0);
+  EXPECT_NE(boxes_.All().find("the restart file counts 120"), std::string::npos) << boxes_.All();
+  ChainNotice notice;
+  EXPECT_FALSE(TakeNotice(session_.notices, notice, std::chrono::milliseconds(0)));
+  EXPECT_EQ(session_.chains[1]->iteration.load(), 120);
+}
+
+// A crash between the last save of a finished chain and the rewrite of its
+// sample headers leaves counts behind; the next start puts them right.
+TEST(ChainRunner, FinishedChainWithStaleHeadersIsSettledOnTheNextStart) {
+  ScratchFolder folder;
+  Boxes boxes;
+  const std::string rcf = MakeRun(folder, {{"NumberOfReps", "250"}, {"ThinSta", "2"}});
+  ASSERT_EQ(RunToEnd(rcf, FirstMixture(), boxes), 1);
+  const SampleRecords sta = ReadAllRecords(ChainFile(folder, 0, "Sta"));
+  const SampleRecords ise = ReadAllRecords(ChainFile(folder, 0, "Ise"));
+  for (const char* extension : {"Sta", "Ise"}) {
+    std::FILE* file = std::fopen(ChainFile(folder, 0, extension).c_str(), "r+b");
+    ASSERT_NE(file, nullptr);
+    SampleFileHeader h;
+    ASSERT_EQ(CheckSampleMagic(file, h), 1);
+    WriteSampleHeader(file, h.valuesPerRecord, h.thinning, 0, h.blockCapacity, h.elementSize);
+    std::fclose(file);
+  }
+  ASSERT_EQ(RunToEnd(rcf, FirstMixture(), boxes), 1) << boxes.All();
+  const SampleRecords staAfter = ReadAllRecords(ChainFile(folder, 0, "Sta"));
+  const SampleRecords iseAfter = ReadAllRecords(ChainFile(folder, 0, "Ise"));
+  EXPECT_EQ(staAfter.header.recordCount, 125u);
+  EXPECT_EQ(iseAfter.header.recordCount, 250u);
+  EXPECT_EQ(staAfter.values, sta.values);
+  EXPECT_EQ(iseAfter.values, ise.values);
+}
+
+TEST(ChainRunner, CreatedChainsTakeSeedsAndTheRunsReps) {
+  ScratchFolder folder;
+  Boxes boxes;
+  const std::string rcf =
+      MakeRun(folder, {{"NumberOfChains", "3"}, {"ChangeSeeds", "T"}, {"NumberOfReps", "77"}});
+  RunSession session;
+  ASSERT_NE(OpenRun(session, boxes.ui, rcf, 0), nullptr);
+  ASSERT_EQ(session.chains.size(), 3u);
+  for (int c = 0; c < 3; ++c) {
+    const Chain& chain = *session.chains[c];
+    EXPECT_EQ(chain.index, c);
+    EXPECT_EQ(chain.seed1, 5 + 2 * c);
+    EXPECT_EQ(chain.seed2, 7 + 2 * c);
+    EXPECT_EQ(chain.endIteration, 77);
+    EXPECT_EQ(chain.priority, 1);
+    EXPECT_EQ(chain.runState.load(), kChainStopped);
+    EXPECT_EQ(chain.resume, 0);
+    EXPECT_EQ(ReadChainProgress(session, c).state, "Not Started");
+    EXPECT_EQ(ReadChainProgress(session, c).phase, "Init Done");
+    EXPECT_EQ(ReadChainProgress(session, c).eta, -1);
+  }
+  EXPECT_EQ(session.chains[0]->startStocks[0], 11);
+  EXPECT_EQ(session.numberOfReps, 77);
+  CloseRun(session);
+  EXPECT_TRUE(session.chains.empty());
+  EXPECT_EQ(session.run, nullptr);
+}
+
+// ---- Mixture sequencing ----
+
+TEST(MixtureRunner, RunsEveryMixtureInTurnAndReportsIncompleteChains) {
+  ScratchFolder folder;
+  Boxes boxes;
+  const std::string rcf = MakeRun(folder, {{"NumberOfReps", "60"}});
+  std::vector<int> opened;
+  MixtureRunEvents events;
+  events.mixtureOpened = [&opened](const RunSession& s) {
+    EXPECT_EQ(s.liveThreads, 0);
+    opened.push_back(s.run->mixtureIndex);
+  };
+  MixtureRunOutcome outcome;
+  MixtureRunOptions all;
+  ASSERT_EQ(RunMixtures(rcf, all, boxes.ui, events, outcome), 1) << boxes.All();
+  EXPECT_EQ(opened, (std::vector<int>{0, 1, 2}));
+  ASSERT_EQ(outcome.mixtures.size(), 3u);
+  for (const char* title : {"Small te_POP_01", "Small te_POP_02", "Small te_POP_03"})
+    EXPECT_EQ(RestartIteration(folder.File(std::string(title) + "_02.Rst")), 60) << title;
+
+  // A stop after the first mixture's chains began: nothing further opens.
+  ScratchFolder stopFolder;
+  const std::string stopRcf = MakeRun(stopFolder, {{"NumberOfReps", "200"}});
+  std::atomic<int> stop{0};
+  MixtureRunOptions stopping;
+  stopping.stopRequested = &stop;
+  stopping.afterIteration = [&stop](Chain& chain) {
+    if (chain.iteration.load() == 30) stop.store(1);
+  };
+  opened.clear();
+  EXPECT_EQ(RunMixtures(stopRcf, stopping, boxes.ui, events, outcome), 0);
+  EXPECT_TRUE(outcome.stopped);
+  EXPECT_EQ(opened, (std::vector<int>{0}));
+  ASSERT_EQ(outcome.mixtures.size(), 1u);
+  EXPECT_EQ(outcome.mixtures[0].incomplete, (std::vector<int>{0, 1}));
+  const int32_t reached = RestartIteration(stopFolder.File("Small te_POP_01_01.Rst"));
+  EXPECT_GE(reached, 30);
+  EXPECT_LT(reached, 200);
+}
+
+TEST(MixtureRunner, NumberOfRepsIsNeverBelowTheCurrentOne) {
+  ScratchFolder folder;
+  Boxes boxes;
+  const std::string rcf = MakeRun(folder, {{"NumberOfReps", "100"}});
+  MixtureRunOptions options = FirstMixture();
+  MixtureRunOutcome outcome;
+  options.reps = 60;
+  EXPECT_EQ(RunMixtures(rcf, options, boxes.ui, MixtureRunEvents{}, outcome), 0);
+  EXPECT_EQ(outcome.failure, "the number of reps 60 is below the current number of reps 100");
+  EXPECT_FALSE(fs::exists(ChainFile(folder, 0, "Rst")));
+
+  options.reps = 130;  // raising extends the chains from their restart files
+  ASSERT_EQ(RunToEnd(rcf, FirstMixture(), boxes), 1);
+  ASSERT_EQ(RunMixtures(rcf, options, boxes.ui, MixtureRunEvents{}, outcome), 1) << boxes.All();
+  EXPECT_EQ(outcome.reps, 130);
+  EXPECT_EQ(RestartIteration(ChainFile(folder, 1, "Rst")), 130);
+  EXPECT_EQ(ReadAllRecords(ChainFile(folder, 1, "Ise")).header.recordCount, 130u);
+
+  options.chains = {2};
+  EXPECT_EQ(RunMixtures(rcf, options, boxes.ui, MixtureRunEvents{}, outcome), 0);
+  EXPECT_EQ(outcome.failure, "chain 3: the run has 2 chains");
+}
+
+}  // namespace
+}  // namespace mixora
