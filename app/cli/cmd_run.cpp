@@ -76,7 +76,7 @@ bool ParseChainList(const std::string& text, std::vector<int>& chains, std::stri
 std::string ChainLine(const ChainProgress& p) {
   char text[256];
   std::snprintf(text, sizeof text,
-                "Chain %2d  iteration %8d / %-8d %9.1f it/s  elapsed %8s  ETA %8s  CPU %8s  %s",
+                "Chain %2d %8d/%-8d %7.0f it/s  elapsed %5s  ETA %5s  CPU %5s  %s",
                 p.index + 1, p.iteration, p.endIteration, p.rate, FormatDuration(p.elapsed).c_str(),
                 p.eta < 0 ? "--" : FormatDuration(p.eta).c_str(), FormatDuration(p.cpu).c_str(),
                 p.state.c_str());

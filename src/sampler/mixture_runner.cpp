@@ -76,7 +76,7 @@ class Driver {
     }
     outcome_.mixtures.back().opened = true;
     evaluated_ = false;
-    if (events_.mixtureOpened) events_.mixtureOpened(session_);
+    started_ = false;
     return true;
   }
 
@@ -122,6 +122,8 @@ class Driver {
   }
 
   void Start() {
+    if (events_.mixtureOpened) events_.mixtureOpened(session_);
+    started_ = true;
     session_.rerun = options_.rerun;
     StartChains(session_, Requested());
   }
@@ -143,7 +145,7 @@ class Driver {
       else
         mixture.incomplete.push_back(c);
     }
-    if (events_.mixtureFinished) events_.mixtureFinished(session_, mixture);
+    if (started_ && events_.mixtureFinished) events_.mixtureFinished(session_, mixture);
   }
 
   void Loop() {
@@ -190,6 +192,7 @@ class Driver {
   std::vector<int> mixtures_;
   std::size_t next_ = 0;
   bool evaluated_ = false;
+  bool started_ = false;
 };
 
 }  // namespace

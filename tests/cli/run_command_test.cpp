@@ -1,0 +1,140 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliResult {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string Quote(const std::string& text) {
+  std::string quoted = "'";
+  for (char ch : text) quoted += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+  return quoted + "'";
+}
+
+// Runs mixora in folder with no terminal anywhere, so questions are answered
+// No and progress comes as plain lines.
+CliResult RunCli(const fs::path& folder, const std::vector<std::string>& args) {
+  std::string command = "cd " + Quote(folder.string()) + " && " + Quote(MIXORA_CLI_PATH);
+  for (const std::string& arg : args) command += " " + Quote(arg);
+  const fs::path out = folder / ".cli_out", err = folder / ".cli_err";
+  command += " >" + Quote(out.string()) + " 2>" + Quote(err.string()) + " </dev/null";
+  const int status = std::system(command.c_str());
+  CliResult result;
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.out = ReadAll(out);
+  result.err = ReadAll(err);
+  return result;
+}
+
+// The small three-mixture fixture loaded into out/small.rcf in a scratch folder.
+class SmallRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    static int serial = 0;
+    folder_ = fs::temp_directory_path() /
+              ("mixora_run_cli_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
+    fs::create_directories(folder_);
+    for (const auto& entry : fs::directory_iterator(fs::path(MIXORA_TEST_DATA_DIR) / "rcf"))
+      fs::copy(entry.path(), folder_ / entry.path().filename());
+    CliResult load = RunCli(folder_, {"load", "small.tcf"});
+    ASSERT_EQ(load.exitCode, 0) << load.err;
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(folder_, ec);
+  }
+  std::string Output(const std::string& name) const { return ReadAll(folder_ / "out" / name); }
+
+  fs::path folder_;
+};
+
+TEST_F(SmallRun, RunsEveryMixtureAndASecondRunChangesNothing) {
+  CliResult first = RunCli(folder_, {"run", "out/small.rcf", "--all"});
+  ASSERT_EQ(first.exitCode, 0) << first.err;
+  EXPECT_NE(first.out.find("Mixture 3 of 3: Small te_POP_03 (2 chains, 100 reps)\n"),
+            std::string::npos)
+      << first.out;
+  EXPECT_NE(first.out.find("Mixture 3: 2 of 2 chains completed\n"), std::string::npos);
+  EXPECT_NE(first.out.find("Completed: 3 mixtures run to 100 reps\n"), std::string::npos);
+  EXPECT_EQ(first.out.find('\x1b'), std::string::npos);  // plain lines without a terminal
+  EXPECT_EQ(first.err, "");
+  const std::string rst = Output("Small te_POP_03_02.Rst");
+  const std::string sta = Output("Small te_POP_02_01.Sta");
+  ASSERT_FALSE(rst.empty());
+
+  CliResult again = RunCli(folder_, {"run", "out/small.rcf", "--all", "--quiet"});
+  EXPECT_EQ(again.exitCode, 0) << again.err;
+  EXPECT_EQ(again.out, "Completed: 3 mixtures run to 100 reps\n");
+  EXPECT_EQ(Output("Small te_POP_03_02.Rst"), rst);
+  EXPECT_EQ(Output("Small te_POP_02_01.Sta"), sta);
+}
+
+TEST_F(SmallRun, RefusesBadRequestsNamingTheProblem) {
+  struct Case {
+    std::vector<std::string> args;
+    int exitCode;
+    std::string lastError;
+  } cases[] = {
+      {{"run", "out/small.rcf", "--reps", "50"}, 1,
+       "mixora: the number of reps 50 is below the current number of reps 100\n"},
+      {{"run", "out/small.rcf", "--chains", "1,3"}, 1, "mixora: chain 3: the run has 2 chains\n"},
+      {{"run", "out/small.rcf", "--chains", "2-x"}, 2,
+       "mixora: --chains: \"2-x\" is not a chain number or a range like 2-4\n"},
+      {{"run", "out/small.rcf", "--mixture", "4"}, 1,
+       "mixora: cannot open mixture 4 of out/small.rcf\n"},
+      {{"run", "out/missing.rcf"}, 1, "mixora: cannot open mixture 1 of out/missing.rcf\n"},
+  };
+  for (const Case& c : cases) {
+    CliResult result = RunCli(folder_, c.args);
+    EXPECT_EQ(result.exitCode, c.exitCode) << c.args.back() << "\n" << result.err;
+    const std::size_t tail = result.err.size() >= c.lastError.size()
+                                 ? result.err.size() - c.lastError.size()
+                                 : 0;
+    EXPECT_EQ(result.err.substr(tail), c.lastError) << c.args.back();
+  }
+  EXPECT_FALSE(fs::exists(folder_ / "out" / "Small te_POP_01_01.Rst"));
+}
+
+TEST_F(SmallRun, RerunAsksBeforeReplacingAndChainsRunToRaisedReps) {
+  ASSERT_EQ(RunCli(folder_, {"run", "out/small.rcf", "--quiet"}).exitCode, 0);
+  const std::string rst = Output("Small te_POP_01_01.Rst");
+
+  CliResult refused = RunCli(folder_, {"run", "out/small.rcf", "--rerun", "--quiet"});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.err.find("not overwriting"), std::string::npos) << refused.err;
+  EXPECT_EQ(Output("Small te_POP_01_01.Rst"), rst);
+
+  CliResult rerun = RunCli(folder_, {"run", "out/small.rcf", "--rerun", "--overwrite", "--quiet"});
+  EXPECT_EQ(rerun.exitCode, 0) << rerun.err;
+  EXPECT_EQ(Output("Small te_POP_01_01.Rst"), rst);
+
+  CliResult more =
+      RunCli(folder_, {"run", "out/small.rcf", "--reps", "180", "--chains", "2"});
+  EXPECT_EQ(more.exitCode, 0) << more.err;
+  EXPECT_NE(more.out.find("(2 chains, 180 reps)\n"), std::string::npos) << more.out;
+  EXPECT_NE(more.out.find("Chain  2      180/180 "), std::string::npos) << more.out;
+  EXPECT_EQ(Output("Small te_POP_01_01.Rst"), rst);  // chain 1 was not asked for
+}
+
+}  // namespace
