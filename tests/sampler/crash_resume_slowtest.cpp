@@ -1,0 +1,159 @@
+// A real `mixora run` stopped hard (SIGKILL) at random moments, or asked to
+// stop (SIGINT), and then run again ends with exactly the samples and
+// restart files of a run that was never interrupted.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sampler/restart_file.h"
+#include "sampler/runner_fixture.h"
+
+namespace mixora {
+namespace {
+
+using namespace runner_testing;
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kChains = 4;
+constexpr int32_t kReps = 6000;
+
+// The example run copied into folder and loaded there.
+void PrepareExample(const ScratchFolder& folder) {
+  const fs::path source = fs::path(MIXORA_EXAMPLES_DIR) / "tavrin";
+  for (const char* name : {"tavrin.tcf", "tavrin_baseline.bse", "tavrin_mixture.gen"})
+    fs::copy_file(source / name, fs::path(folder.path()) / name);
+  const std::string command = "cd '" + folder.path() + "' && '" + MIXORA_CLI_PATH +
+                              "' load tavrin.tcf >/dev/null 2>&1 </dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+}
+
+// Starts `mixora run output/tavrin.rcf --overwrite --quiet` in folder, its
+// output thrown away. Returns the process id.
+pid_t StartRun(const ScratchFolder& folder) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(folder.path().c_str()) != 0) _exit(127);
+    const int null = open("/dev/null", O_RDWR);
+    dup2(null, 0);
+    dup2(null, 1);
+    dup2(null, 2);
+    execl(MIXORA_CLI_PATH, MIXORA_CLI_PATH, "run", "output/tavrin.rcf", "--overwrite", "--quiet",
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  return pid;
+}
+
+// Waits for the process; its exit code, or -signal when a signal ended it.
+int Wait(pid_t pid) {
+  int status = 0;
+  waitpid(pid, &status, 0);
+  if (WIFEXITED(status)) return WEXITSTATUS(status);
+  return WIFSIGNALED(status) ? -WTERMSIG(status) : -1000;
+}
+
+std::string ChainFile(const ScratchFolder& folder, int chain, const char* extension) {
+  char name[64];
+  std::snprintf(name, sizeof name, "output/Tavrin25_POP_01_%02d.%s", chain + 1, extension);
+  return folder.File(name);
+}
+
+void ExpectSameResults(const ScratchFolder& want, const ScratchFolder& got) {
+  for (int chain = 0; chain < kChains; ++chain) {
+    for (const char* extension : {"Sta", "Ise"}) {
+      SampleRecords a = ReadAllRecords(ChainFile(want, chain, extension));
+      SampleRecords b = ReadAllRecords(ChainFile(got, chain, extension));
+      ASSERT_TRUE(a.error.empty()) << a.error;
+      ASSERT_TRUE(b.error.empty()) << b.error;
+      EXPECT_EQ(b.values, a.values) << extension << " of chain " << chain + 1;
+      EXPECT_EQ(b.header.recordCount, a.header.recordCount) << extension << chain + 1;
+      EXPECT_EQ(b.header.blockCapacity, a.header.blockCapacity) << extension << chain + 1;
+      EXPECT_EQ(b.header.thinning, a.header.thinning) << extension << chain + 1;
+      EXPECT_EQ(b.header.valuesPerRecord, a.header.valuesPerRecord) << extension << chain + 1;
+      EXPECT_EQ(b.header.elementSize, a.header.elementSize) << extension << chain + 1;
+    }
+    const auto rst = ReadBytes(ChainFile(want, chain, "Rst"));
+    ASSERT_FALSE(rst.empty());
+    EXPECT_EQ(ReadBytes(ChainFile(got, chain, "Rst")), rst) << "restart file of chain " << chain + 1;
+  }
+}
+
+class CrashResume : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    PrepareExample(straight_);
+    const auto start = Clock::now();
+    ASSERT_EQ(Wait(StartRun(straight_)), 0);
+    wholeRunMs_ = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start)
+                      .count();
+    for (int chain = 0; chain < kChains; ++chain) {
+      RestartChainValues values;
+      ASSERT_EQ(ReadRestartChainValues(ChainFile(straight_, chain, "Rst"), values), 1);
+      ASSERT_EQ(values.iteration, kReps);
+    }
+  }
+
+  ScratchFolder straight_;
+  int64_t wholeRunMs_ = 0;
+};
+
+TEST_F(CrashResume, KilledAtRandomMomentsThenRunAgainGivesTheSameFiles) {
+  uint32_t seed = std::random_device{}();
+  if (const char* fixed = std::getenv("MIXORA_CRASH_SEED")) seed = std::strtoul(fixed, nullptr, 10);
+  SCOPED_TRACE("MIXORA_CRASH_SEED=" + std::to_string(seed));
+  std::mt19937 random(seed);
+  // Kills land anywhere from the opening of the run to near its end.
+  std::uniform_int_distribution<int64_t> delay(0, wholeRunMs_ * 9 / 10);
+
+  ScratchFolder killed;
+  PrepareExample(killed);
+  int kills = 0;
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    const pid_t pid = StartRun(killed);
+    std::this_thread::sleep_for(std::chrono::milliseconds(delay(random)));
+    kill(pid, SIGKILL);
+    const int code = Wait(pid);
+    if (code == -SIGKILL) ++kills;
+    else EXPECT_EQ(code, 0) << "attempt " << attempt;
+  }
+  EXPECT_GT(kills, 0);
+  ASSERT_EQ(Wait(StartRun(killed)), 0);
+  ExpectSameResults(straight_, killed);
+}
+
+TEST_F(CrashResume, InterruptSavesEveryChainAndALaterRunFinishesThem) {
+  ScratchFolder interrupted;
+  PrepareExample(interrupted);
+  const pid_t pid = StartRun(interrupted);
+  std::this_thread::sleep_for(std::chrono::milliseconds(wholeRunMs_ / 3));
+  kill(pid, SIGINT);
+  ASSERT_EQ(Wait(pid), 130);
+  for (int chain = 0; chain < kChains; ++chain) {
+    RestartChainValues values;
+    ASSERT_EQ(ReadRestartChainValues(ChainFile(interrupted, chain, "Rst"), values), 1);
+    EXPECT_GT(values.iteration, 0) << chain + 1;
+    EXPECT_LT(values.iteration, kReps) << chain + 1;
+    // Stopped chains have their samples counted in their headers already.
+    EXPECT_EQ(ReadAllRecords(ChainFile(interrupted, chain, "Ise")).header.recordCount,
+              static_cast<uint32_t>(values.compositionTotal));
+    const std::string log = ReadText(ChainFile(interrupted, chain, "Sum"));
+    EXPECT_NE(log.find("Session ended: "), std::string::npos) << chain + 1;
+  }
+  ASSERT_EQ(Wait(StartRun(interrupted)), 0);
+  ExpectSameResults(straight_, interrupted);
+}
+
+}  // namespace
+}  // namespace mixora
