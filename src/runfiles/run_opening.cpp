@@ -73,7 +73,9 @@ RunRecord* OpenRun(RunSession& session, const Interaction& ui, const std::string
   session.ui = &ui;
   session.run = std::move(run);
   session.crand = CRandState{};
-  if (session.numberOfReps == 0) session.numberOfReps = session.run->settings.NumberOfReps;
+  // Another mixture of the same file keeps the number of reps already set.
+  if (session.numberOfReps == 0 || !path.empty())
+    session.numberOfReps = session.run->settings.NumberOfReps;
 
   RunRecord& current = *session.run;
   for (int c = 0; c < current.settings.NumberOfChains; ++c) {

@@ -70,7 +70,9 @@ class Driver {
  private:
   bool Open(int p) {
     outcome_.mixtures.push_back(MixtureOutcome{p, false, {}, {}});
-    if (OpenRun(session_, ui_, path_, p) == nullptr) {
+    // Later mixtures reopen the same file, keeping the number of reps.
+    const std::string path = session_.run == nullptr ? path_ : std::string();
+    if (OpenRun(session_, ui_, path, p) == nullptr) {
       outcome_.failure = "cannot open mixture " + std::to_string(p + 1) + " of " + path_;
       return false;
     }

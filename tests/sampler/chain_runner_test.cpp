@@ -1,6 +1,9 @@
 #include "sampler/chain_runner.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <algorithm>
 
 #include <chrono>
 #include <cstdio>
@@ -306,6 +309,28 @@ TEST_F(OpenedRun, AbortNeedsAYesAndALiveChain) {
   EXPECT_EQ(session_.chains[1]->iteration.load(), 300);
 }
 
+TEST_F(OpenedRun, PriorityBecomesTheNiceValueOfALiveChainThread) {
+  Open({{"NumberOfReps", "100"}});
+  Gate gate;
+  session_.afterIteration = [&gate](Chain& chain) {
+    if (chain.iteration.load() == 2) gate.Arrive();
+  };
+  ASSERT_EQ(StartChains(session_, 0, 1), 1);
+  gate.WaitArrival();
+  const ChainThreadSlot& slot = *session_.slots[0];
+  const int base = slot.baseNice.load();
+  const id_t id = static_cast<id_t>(slot.systemId.load());
+  EXPECT_EQ(getpriority(PRIO_PROCESS, id), std::min(base + 5, 19));  // "Lower" from creation
+  SetChainPriority(session_, 0, 0, 2);
+  EXPECT_EQ(getpriority(PRIO_PROCESS, id), std::min(base + 10, 19));
+  EXPECT_EQ(session_.chains[0]->priority, 0);
+  EXPECT_EQ(session_.chains[1]->priority, 0);  // no thread: only remembered
+  SetChainPriority(session_, 9, 1, 2);          // out of range: the highest
+  EXPECT_EQ(session_.chains[1]->priority, 3);
+  gate.Release();
+  DrainNotices(session_);
+}
+
 TEST_F(OpenedRun, StartingAllLeavesARunningChainAlone) {
   Open({{"NumberOfReps", "200"}, {"NumberOfChains", "3"}});
   Gate gate;
@@ -333,6 +358,7 @@ TEST_F(OpenedRun, FinishedChainsAreNotStartedAndTheMixtureFinishesAtOnce) {
   ASSERT_NE(OpenRun(session_, boxes_.ui, "", 0), nullptr);  // reopened: probes the restart files
   EXPECT_EQ(session_.chains[0]->iteration.load(), 120);
   EXPECT_EQ(session_.chains[0]->resume, 1);
+  EXPECT_EQ(RunProgressPercent(session_), 100);
   EXPECT_EQ(StartChains(session_, 0, 2), 0);
   EXPECT_EQ(session_.liveThreads, 0);
   ChainNotice notice;
@@ -445,6 +471,7 @@ TEST(ChainRunner, CreatedChainsTakeSeedsAndTheRunsReps) {
   }
   EXPECT_EQ(session.chains[0]->startStocks[0], 11);
   EXPECT_EQ(session.numberOfReps, 77);
+  EXPECT_EQ(RunProgressPercent(session), 0);
   CloseRun(session);
   EXPECT_TRUE(session.chains.empty());
   EXPECT_EQ(session.run, nullptr);
@@ -464,11 +491,12 @@ TEST(MixtureRunner, RunsEveryMixtureInTurnAndReportsIncompleteChains) {
   };
   MixtureRunOutcome outcome;
   MixtureRunOptions all;
+  all.reps = 70;  // holds for every mixture
   ASSERT_EQ(RunMixtures(rcf, all, boxes.ui, events, outcome), 1) << boxes.All();
   EXPECT_EQ(opened, (std::vector<int>{0, 1, 2}));
   ASSERT_EQ(outcome.mixtures.size(), 3u);
   for (const char* title : {"Small te_POP_01", "Small te_POP_02", "Small te_POP_03"})
-    EXPECT_EQ(RestartIteration(folder.File(std::string(title) + "_02.Rst")), 60) << title;
+    EXPECT_EQ(RestartIteration(folder.File(std::string(title) + "_02.Rst")), 70) << title;
 
   // A stop after the first mixture's chains began: nothing further opens.
   ScratchFolder stopFolder;
