@@ -221,7 +221,7 @@ void RegisterRunCommand(CLI::App& app, int& exitCode) {
   command->add_flag("--rerun", options->rerun,
                     "Start the chains afresh instead of resuming them from their restart files");
   command->add_option("--reps", options->reps,
-                      "Run the chains to this many iterations (never below what they reached)")
+                      "Run the chains to this many iterations (not below the run's current number of reps)")
       ->check(CLI::PositiveNumber);
   AddCommonOptions(*command, options->common);
   command->callback([options, &exitCode] { exitCode = RunRun(*options); });
