@@ -1,8 +1,162 @@
+// `mixora analyze`: the whole road from a control file to the reports in one
+// command — load and check, write the run control file, run every mixture's
+// chains, produce every report and diagnostic, and print the estimates.
+#include <signal.h>
+
+#include <atomic>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cli_support.h"
 #include "commands.h"
+#include "reports/run_reports.h"
+#include "runfiles/run_control_reader.h"
+#include "sampler/chain_progress.h"
+#include "sampler/mixture_runner.h"
 
 namespace mixora::cli {
 
-// Placeholder until the command is built.
-void RegisterAnalyzeCommand(CLI::App&, int&) {}
+namespace {
+
+std::atomic<int> gAnalyzeStop{0};
+
+void OnAnalyzeStop(int) { gAnalyzeStop.store(1); }
+
+struct AnalyzeOptions {
+  std::string controlPath;
+  std::string outputPath;
+  bool resume = false;
+  CliOptions common;
+};
+
+std::string Percent(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%6.1f%%", value * 100.0);
+  return text;
+}
+
+void PrintEstimateTable(const std::string& heading, const CompositionEstimates& estimates) {
+  std::cout << "\n  " << heading << "\n";
+  std::size_t width = 5;
+  for (const auto& row : estimates.rows) width = std::max(width, row.name.size());
+  char interval[64];
+  std::snprintf(interval, sizeof interval, "%g%% interval",
+                (estimates.upperQuantile - estimates.lowerQuantile) * 100.0);
+  std::cout << "    " << std::string(width, ' ') << "     mean   " << interval << "\n";
+  for (const auto& row : estimates.rows) {
+    std::cout << "    " << row.name << std::string(width - row.name.size(), ' ') << "  "
+              << Percent(row.mean) << "  [" << Percent(row.lower) << " - " << Percent(row.upper)
+              << " ]\n";
+  }
+}
+
+// Prints the stock table and one table per grouping level of mixture p.
+bool PrintMixtureEstimates(const std::string& rcfPath, int p, const Interaction& ui) {
+  std::unique_ptr<RunRecord> run = ReadRunControl(ui, rcfPath, p);
+  if (!run) return false;
+  std::cout << "\nMixture " << p + 1 << ": " << run->runTitle << " (" << run->fishCount
+            << " fish)\n";
+  CompositionEstimates estimates;
+  if (!ComputeCompositionEstimates(*run, ui, false, 0, estimates)) return false;
+  std::cout << "  " << estimates.samples << " samples per estimate (chains combined)\n";
+  PrintEstimateTable("By stock", estimates);
+  for (int level = 0; level < run->settings.Levels; ++level) {
+    CompositionEstimates groups;
+    if (!ComputeCompositionEstimates(*run, ui, true, level, groups)) return false;
+    PrintEstimateTable("By group, level " + std::to_string(level + 1), groups);
+  }
+  return true;
+}
+
+int RunAnalyze(AnalyzeOptions& options) {
+  std::string rcfPath;
+  int loaded = LoadToRunControlFile(options.controlPath, options.outputPath, "", options.common,
+                                    rcfPath);
+  if (loaded != 0) return loaded;
+
+  struct sigaction action {};
+  action.sa_handler = OnAnalyzeStop;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+
+  Interaction ui = MakeTerminalInteraction(options.common);
+  MixtureRunOptions runOptions;
+  // A fresh analysis never continues chains of an earlier run control file
+  // that may have held other data; --resume continues an interrupted one.
+  runOptions.rerun = !options.resume;
+  runOptions.stopRequested = &gAnalyzeStop;
+  MixtureRunEvents events;
+  bool quiet = options.common.quiet;
+  events.mixtureOpened = [quiet](const RunSession& session) {
+    if (quiet || !session.run) return;
+    std::cerr << "Running " << session.run->runTitle << ": " << session.chains.size()
+              << " chains to " << session.run->settings.NumberOfReps << " iterations\n";
+  };
+  events.chainFinished = [quiet](const RunSession& session, int chain) {
+    if (quiet) return;
+    ChainProgress progress = ReadChainProgress(session, chain);
+    std::cerr << "  chain " << chain + 1 << ": " << progress.state << " at iteration "
+              << progress.iteration << " (" << static_cast<long>(progress.rate)
+              << " iterations/s)\n";
+  };
+  MixtureRunOutcome outcome;
+  int ran = RunMixtures(rcfPath, runOptions, ui, events, outcome);
+  if (!ran) {
+    if (outcome.stopped)
+      PrintError("stopped; run `mixora analyze " + options.controlPath +
+                 " --resume` to continue the chains");
+    else
+      PrintError(outcome.failure.empty() ? "not every chain completed" : outcome.failure);
+    return 1;
+  }
+
+  std::vector<std::string> filesWritten;
+  bool reportsOk = true;
+  for (const MixtureOutcome& mixture : outcome.mixtures) {
+    if (!quiet) std::cerr << "Reports for mixture " << mixture.mixture + 1 << "\n";
+    std::vector<std::string> files;
+    int produced = RunAllReportsForRun(rcfPath, mixture.mixture, ui, files);
+    filesWritten.insert(filesWritten.end(), files.begin(), files.end());
+    if (!produced) {
+      PrintError("the reports of mixture " + std::to_string(mixture.mixture + 1) +
+                 " were not all produced");
+      reportsOk = false;
+    }
+  }
+
+  for (const MixtureOutcome& mixture : outcome.mixtures) {
+    if (!PrintMixtureEstimates(rcfPath, mixture.mixture, ui)) {
+      PrintError("cannot read the estimates of mixture " + std::to_string(mixture.mixture + 1));
+      reportsOk = false;
+    }
+  }
+  std::cout << "\nFiles written beside " << rcfPath << ":\n";
+  for (const std::string& file : filesWritten) std::cout << "  " << file << "\n";
+  std::cout << std::flush;
+  return reportsOk ? 0 : 1;
+}
+
+}  // namespace
+
+void RegisterAnalyzeCommand(CLI::App& app, int& exitCode) {
+  auto options = std::make_shared<AnalyzeOptions>();
+  CLI::App* command = app.add_subcommand(
+      "analyze",
+      "Load and check a control file, run every mixture's chains, write all reports and "
+      "diagnostics, and print the estimated compositions");
+  command->add_option("CONTROL_FILE", options->controlPath, "Text (.tcf) or SPAM (.ctl) control file")
+      ->required();
+  command->add_option("-o,--output", options->outputPath,
+                      "Run control file to write (default: OutputFolder/<control file name>.rcf)");
+  command->add_flag("--resume", options->resume,
+                    "Continue the chains of an interrupted analysis instead of starting afresh");
+  AddCommonOptions(*command, options->common);
+  command->callback([options, &exitCode] { exitCode = RunAnalyze(*options); });
+}
 
 }  // namespace mixora::cli

@@ -77,11 +77,19 @@ std::string WriteRun(const LoadOptions& options, Preparation& prep, const Intera
   return ok ? "" : "writing the run control file " + rcfPath + " failed";
 }
 
-int RunLoad(LoadOptions& options) {
+}  // namespace
+
+int LoadToRunControlFile(const std::string& controlPath, const std::string& outputPath,
+                         const std::string& logPath, const CliOptions& common,
+                         std::string& rcfPath) {
+  LoadOptions options;
+  options.controlPath = controlPath;
+  options.outputPath = outputPath;
+  options.logPath = logPath;
+  options.common = common;
   Interaction ui = MakeTerminalInteraction(options.common);
   auto prep = std::make_unique<Preparation>();
   PrepareRun(options.controlPath, ui, *prep);
-  std::string rcfPath;
   std::string failure = prep->failure;
   if (prep->Ready()) failure = WriteRun(options, *prep, ui, rcfPath);
   PrintBlock("Summary", PreparationSummary(*prep));
@@ -99,6 +107,14 @@ int RunLoad(LoadOptions& options) {
   }
   std::cout << "Run control file written: " << rcfPath << "\n";
   return 0;
+}
+
+namespace {
+
+int RunLoad(LoadOptions& options) {
+  std::string rcfPath;
+  return LoadToRunControlFile(options.controlPath, options.outputPath, options.logPath,
+                              options.common, rcfPath);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #pragma once
 // Each mixora command lives in a file of its own and registers itself here.
+#include <string>
+
 #include <CLI/CLI.hpp>
 
 namespace mixora::cli {
@@ -15,5 +17,15 @@ void RegisterConvertCommand(CLI::App& app, int& exitCode);
 void RegisterAnalyzeCommand(CLI::App& app, int& exitCode);
 void RegisterToolCommands(CLI::App& app, int& exitCode);
 void RegisterSimulateCommand(CLI::App& app, int& exitCode);
+
+struct CliOptions;
+
+// The whole preparation of `mixora load`: the three load steps with their
+// checks, the log printed and saved, then the run control file (outputPath,
+// or OutputFolder/<control file name>.rcf). Returns the exit code; rcfPath
+// names the file written.
+int LoadToRunControlFile(const std::string& controlPath, const std::string& outputPath,
+                         const std::string& logPath, const CliOptions& common,
+                         std::string& rcfPath);
 
 }  // namespace mixora::cli
