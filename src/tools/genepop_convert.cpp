@@ -135,6 +135,7 @@ int ConvertMixture(const std::string& path, const std::string& outPath, const Lo
   const std::vector<std::string>& lines = file.text.lines;
   const int loci = static_cast<int>(file.locusNames.size());
   std::size_t longestName = 0;
+  int individuals = 0;
   std::string name, problem;
   for (std::size_t i = static_cast<std::size_t>(file.populationStart); i < lines.size(); ++i) {
     std::string trimmed = TrimLine(lines[i]);
@@ -148,6 +149,14 @@ int ConvertMixture(const std::string& path, const std::string& outPath, const Lo
       return static_cast<int>(flags);
     }
     longestName = std::max(longestName, name.size());
+    ++individuals;
+  }
+  // A mixture without a single fish (no "POP" line, or only empty samples)
+  // would be written as a file the mixture reader refuses or an empty run;
+  // the conversion must not report that as a success.
+  if (individuals == 0) {
+    LogAppend(log, "No individuals in %s", path.c_str());
+    return -1;
   }
   const int nameWidth = GenepopNameWidth(longestName);
 

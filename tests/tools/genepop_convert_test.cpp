@@ -184,6 +184,9 @@ TEST(GenepopConvert, StockNumbersComeFromPopLinesOnlyWhenEachGivesADistinctOne) 
       {{"POP", "POP"}, {"#001 A", "#002 B"}},
       {{"POP 5 north", "POP river"}, {"#001 A", "#002 B"}},
       {{"POP 5", "POP 5"}, {"#001 A", "#002 B"}},
+      // Numbers no control file line can carry: negative, beyond 32 bits.
+      {{"POP -5", "POP 3"}, {"#001 A", "#002 B"}},
+      {{"POP 99999999999", "POP 4"}, {"#001 A", "#002 B"}},
   };
   for (const auto& c : cases) {
     ScratchFolder dir;
@@ -239,6 +242,10 @@ TEST(GenepopConvert, MixtureProblemsAreReported) {
        "Character count mismatch"},
       {"locus not in baseline", "Label\r\nL1\r\nL9\r\nL3\r\nPOP\r\nM, 0101 0202 0303\r\n",
        kGenepopOk, "Convert Info: locus L9 is not in the baseline; its alleles are written as 0"},
+      // Cut before its first fish: writing it would give a mixture with no fish.
+      {"no POP line", "Label\r\nL1, L2, L3\r\n", kGenepopMixtureFailed, "No individuals in"},
+      {"only empty samples", SmallBaseline("Label", "POP\r\n! none\r\nPOP\r\n"),
+       kGenepopMixtureFailed, "No individuals in"},
   };
   for (const auto& c : cases) {
     ScratchFolder dir;
