@@ -3,6 +3,8 @@
 // prior weight before a one-word name; the SPAM layout a name that may hold
 // blanks, a ":" and up to five region columns, of which all-zero ones drop out.
 #include <algorithm>
+#include <cfloat>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -145,8 +147,23 @@ ErrorFlags ReadTextStocks(const TextFile& file, RunSettings& settings, StockBloc
         LogBlockRefusal(log, file, row.lineIndex, "prior weight " + field + " is not a number");
         return kErrCannotParseLine;
       }
+      // An infinite weight ("1.5e400") makes every stock prior a NaN, which
+      // the run would carry into every chain without a word.
+      if (!std::isfinite(block.priorWeight[s])) {
+        LogBlockRefusal(log, file, row.lineIndex, "prior weight " + field + " is not a finite number");
+        return kErrCannotParseLine;
+      }
     }
     block.names[s] = row.fields.back();
+  }
+  if (settings.PriorWeightsGiven) {
+    double total = 0.0;
+    for (double weight : block.priorWeight)
+      if (weight > 0) total += weight;
+    if (!std::isfinite(total)) {
+      LogAppend(log, "%s: the prior weights add up to more than %g", file.path.c_str(), DBL_MAX);
+      return kErrCannotParseLine;
+    }
   }
   return 0;
 }

@@ -147,6 +147,14 @@ TEST(StockBlock, TextLayoutCasesWithAndWithoutWeights) {
        "2 Stocks specified, 1 stocks found"},
       {"letter group", {"003 A 02 Chilko", "005 02 01 Adams"}, kErrCannotParseLine, 0, 0, "",
        scratch.Path("letter group.tcf") + ", line 4: group ID A is not a number"},
+      // Weights that would make the stock priors NaN.
+      {"infinite weight", {"003 01 02 0.5 Chilko", "005 02 01 1.5e400 Adams"},
+       kErrCannotParseLine, 1, 1, "",
+       scratch.Path("infinite weight.tcf") + ", line 5: prior weight 1.5e400 is not a finite number"},
+      {"weights beyond any sum", {"003 01 02 1.0e308 Chilko", "005 02 01 1.0e308 Adams"},
+       kErrCannotParseLine, 1, 1, "",
+       scratch.Path("weights beyond any sum.tcf") + ": the prior weights add up to more than " +
+           "1.79769e+308"},
   };
   for (const Case& c : cases) {
     std::string text = Lines({"MIXORA", "Levels = 2", "Stocks ="});
