@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <set>
 
 #include "core/lookups.h"
+#include "input/line_scanner.h"
 
 namespace mixora {
 
@@ -192,9 +192,13 @@ int ReadGenepopLabelBaseline(const std::string& path, GenepopSet& set, LogBuffer
     if (IsGenepopSkippedLine(trimmed)) continue;
     if (IsGenepopPopLine(trimmed)) {
       std::string after = TrimLine(trimmed.substr(3));
-      int number = 0;
+      int32_t number = 0;
+      std::size_t at = 0;
       if (!after.empty()) anyPopText = true;
-      if (std::sscanf(after.c_str(), "%d", &number) == 1)
+      // A number beyond 32 bits would come out as some other stock's number,
+      // and a negative one as a stock line the control file reader cannot
+      // take; neither counts as a stock number.
+      if (ScanInt(after, at, number) == kScanOk && number >= 0)
         givenNumbers.push_back(number);
       else
         everyPopNumbered = false;
