@@ -1,5 +1,6 @@
 #include "core/text_file.h"
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -58,12 +59,17 @@ TextFileStatus SplitTextLines(const std::string& text, const std::string& path, 
 
 TextFileStatus ReadTextFile(const std::string& path, TextFile& out, int& badLine,
                             std::string& message) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  // A folder opens as a stream on some systems and then reads as empty,
+  // which would pass for a file without data lines.
+  std::error_code ec;
+  bool folder = std::filesystem::is_directory(path, ec);
+  std::ifstream in;
+  if (!folder) in.open(path, std::ios::binary);
+  if (folder || !in) {
     out.path = path;
     out.lines.clear();
     badLine = 0;
-    message = "Cannot open " + path;
+    message = "Cannot open " + path + (folder ? ": it is a folder" : "");
     return TextFileStatus::kCannotOpen;
   }
   std::ostringstream buffer;

@@ -18,7 +18,10 @@ int32_t ClassifyControlFile(const std::string& path, std::string* problem) {
     return kControlUnknown;
   }
   int first = FirstDataLine(file);
-  if (first < 0) return kControlUnknown;
+  if (first < 0) {
+    if (problem) *problem = path + " is not a control file: it holds no data line";
+    return kControlUnknown;
+  }
   std::string line = TrimLine(file.lines[first]);
   if (line.size() >= 6 && NamesEqual(line.substr(0, 6), "MIXORA")) return kControlMixora;
   if (line[0] == '*') return kControlSpam;

@@ -317,6 +317,8 @@ TEST(ClassifyControlFile, TellsTheKindFromTheFirstDataLine) {
       {scratch.Write("empty.tcf", ""), kControlUnknown},
       {scratch.Write("short.tcf", "MIXOR\r\n"), kControlUnknown},
       {scratch.Path("absent.tcf"), kFormatNotFound},
+      // A folder cannot be read as a file, rather than reading as empty.
+      {scratch.Path(""), kFormatNotFound},
   };
   for (const Case& c : cases) EXPECT_EQ(ClassifyControlFile(c.path), c.kind) << c.path;
 
@@ -324,6 +326,9 @@ TEST(ClassifyControlFile, TellsTheKindFromTheFirstDataLine) {
   std::string junk = scratch.Write("junk.tcf", std::string("MIXORA\r\n\x01\x02", 10));
   EXPECT_EQ(ClassifyControlFile(junk, &problem), kControlUnknown);
   EXPECT_NE(problem.find(junk + ", line 2"), std::string::npos) << problem;
+  std::string blank = scratch.Write("blank.tcf", "\r\n  \r\n! only a note\r\n");
+  EXPECT_EQ(ClassifyControlFile(blank, &problem), kControlUnknown);
+  EXPECT_EQ(problem, blank + " is not a control file: it holds no data line");
 }
 
 }  // namespace
