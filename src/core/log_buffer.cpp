@@ -1,5 +1,7 @@
 #include "core/log_buffer.h"
 
+#include "core/string_format.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <vector>
@@ -10,16 +12,7 @@ void LogAppend(LogBuffer& log, const char* format, ...) {
   if (log.text.size() > kLogAppendLimit) return;
   va_list args;
   va_start(args, format);
-  va_list copy;
-  va_copy(copy, args);
-  int needed = std::vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  std::string line;
-  if (needed > 0) {
-    std::vector<char> buffer(static_cast<std::size_t>(needed) + 1);
-    std::vsnprintf(buffer.data(), buffer.size(), format, args);
-    line.assign(buffer.data(), static_cast<std::size_t>(needed));
-  }
+  std::string line = FormatVa(format, args);
   va_end(args);
   std::size_t room = kLogBufferSize - 1 - log.text.size();
   std::string appended = line + "\r\n";

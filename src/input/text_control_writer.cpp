@@ -7,25 +7,15 @@
 
 #include "input/control_keywords.h"
 
+#include "core/string_format.h"
+
 namespace mixora {
 
 namespace {
 
-void Append(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
-
-void Append(std::string& out, const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  va_list copy;
-  va_copy(copy, args);
-  int needed = std::vsnprintf(nullptr, 0, format, copy);
-  va_end(copy);
-  if (needed > 0) {
-    std::vector<char> buffer(static_cast<std::size_t>(needed) + 1);
-    std::vsnprintf(buffer.data(), buffer.size(), format, args);
-    out.append(buffer.data(), static_cast<std::size_t>(needed));
-  }
-  va_end(args);
+template <typename... Args>
+void Append(std::string& out, const char* format, Args... args) {
+  AppendFormat(out, format, args...);
 }
 
 const char* ExclusionMark(const std::vector<int32_t>& flags, int index) {

@@ -1,0 +1,28 @@
+#include "core/string_format.h"
+
+#include <cstdio>
+#include <vector>
+
+namespace mixora {
+
+std::string FormatVa(const char* format, va_list args) {
+  va_list copy;
+  va_copy(copy, args);
+  int needed = std::vsnprintf(nullptr, 0, format, copy);
+  va_end(copy);
+  if (needed <= 0) return std::string();
+  std::vector<char> buffer(static_cast<std::size_t>(needed) + 1);
+  va_copy(copy, args);
+  std::vsnprintf(buffer.data(), buffer.size(), format, copy);
+  va_end(copy);
+  return std::string(buffer.data(), static_cast<std::size_t>(needed));
+}
+
+void AppendFormat(std::string& out, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  out += FormatVa(format, args);
+  va_end(args);
+}
+
+}  // namespace mixora
