@@ -91,15 +91,17 @@ TEST(CheckCommand, BrokenInputsFailWithTheirFlagMessages) {
       {"bad_control.tcf",
        {"5 Stocks specified, 3 stocks found", "Fatal error parsing stock block",
         "Stock count mismatch", "Control File Load FAIL!!"},
-       "mixora: control file load failed: Stock count mismatch"},
+       "mixora: bad_control.tcf: control file load failed: Stock count mismatch"},
       {"bad_baseline.tcf",
        {"Control File Load SUCCESS!!", "More that 256 allele positions", "Baseline Load FAIL!!"},
-       "mixora: baseline load failed: More that 256 allele positions"},
+       "mixora: bad_baseline.bse, line 4: baseline load failed: 257 counts on one line; at most 256 "
+       "allele positions are held"},
       {"bad_mixture.tcf",
        {"Baseline check SUCCEEDED!!", "Fatal Error in Line 3:", "011100 020000 00110000  F-101",
         "Sum of Alleles > 2", "Fatal error resolving mixture characters",
         "Number of chars not equal", "Mixture Load FAIL!!"},
-       "mixora: mixture load failed: Sum of Alleles > 2, Number of chars not equal"},
+       "mixora: bad_mixture.mix, line 3: mixture load failed: Sum of Alleles > 2, Number of chars "
+       "not equal"},
   };
   for (const auto& c : cases) {
     fs::path source = fs::path(MIXORA_TEST_DATA_DIR) / "broken" / c.file;
@@ -178,7 +180,7 @@ TEST(LoadCommand, MixtureThatFailsItsCheckWritesNoRunControlFile) {
   EXPECT_NE(result.exitCode, 0);
   EXPECT_TRUE(Contains(result.out, "\nFish c2: no alleles present\n")) << result.out;
   EXPECT_TRUE(Contains(result.out, "\nMixture check FAILED!!\n"));
-  EXPECT_EQ(result.LastErrorLine(), "mixora: mixture check failed: No alleles present in line");
+  EXPECT_EQ(result.LastErrorLine(), "mixora: small_mixture.gen: mixture check failed: No alleles present in line");
   EXPECT_FALSE(fs::exists(scratch.path() / "out" / "small.rcf"));
   EXPECT_TRUE(fs::exists(scratch.path() / "small.log"));
 }
