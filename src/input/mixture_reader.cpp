@@ -371,9 +371,19 @@ ErrorFlags ResolveMixtureCharacters(MixtureData& mixture, const CharacterBlock& 
   };
   auto checkPositions = [&](std::size_t column, std::size_t k) -> ErrorFlags {
     if (mixture.positions[column] <= characters.alleleCount[k]) return 0;
-    LogAppend(log, "CharID %d - %s: allele position %d in mixture, %d allowed",
+    // The first fish holding such an allele, so the line can be found.
+    std::string where;
+    const std::size_t F = std::min({static_cast<std::size_t>(std::max(mixture.fishCount, 0)),
+                                    mixture.fishNames.size(), C == 0 ? 0 : mixture.genotypes.size() / (C * 2)});
+    for (std::size_t f = 0; f < F && where.empty(); ++f)
+      for (std::size_t j = 0; j < 2; ++j)
+        if (mixture.genotypes[(f * C + column) * 2 + j] > characters.alleleCount[k]) {
+          where = " (fish " + mixture.fishNames[f] + ")";
+          break;
+        }
+    LogAppend(log, "CharID %d - %s: allele position %d in mixture, %d allowed%s",
               characters.charId[k], characters.names[k].c_str(), mixture.positions[column],
-              characters.alleleCount[k]);
+              characters.alleleCount[k], where.c_str());
     return kErrNumberOfCharsNotEqual;
   };
   const std::size_t count = std::min({static_cast<std::size_t>(std::max(characters.count, 0)),

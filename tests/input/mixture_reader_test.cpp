@@ -322,7 +322,7 @@ TEST(ResolveMixtureCharacters, GenepopMissingLocusOrHighAlleleFails) {
       {{{1, 6, "LocA"}, {2, 6, "LocB"}, {3, 8, "LocC"}, {4, 6, "LocD"}}, kErrCharacterNotFound,
        "LocD not found in mixture file. Should be (no locus).\r\n"},
       {{{1, 3, "LocA"}, {2, 6, "LocB"}, {3, 8, "LocC"}}, kErrNumberOfCharsNotEqual,
-       "CharID 1 - LocA: allele position 4 in mixture, 3 allowed\r\n"
+       "CharID 1 - LocA: allele position 4 in mixture, 3 allowed (fish f2)\r\n"
        "Fatal error resolving mixture characters\r\nNumber of chars not equal\r\n"},
   };
   for (const auto& c : cases) {
