@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 
@@ -16,6 +17,58 @@ void AddCommonOptions(CLI::App& command, CliOptions& options) {
   command.add_flag("--overwrite", options.overwrite,
                    "Answer \"Yes to All\" to every question about replacing a file");
   command.add_flag("--quiet", options.quiet, "No beeps and no progress display");
+}
+
+std::vector<std::string> LogLinesFrom(const std::string& log, std::size_t from) {
+  std::vector<std::string> lines;
+  std::size_t at = std::min(from, log.size());
+  while (at < log.size()) {
+    std::size_t end = log.find("\r\n", at);
+    if (end == std::string::npos) end = log.size();
+    if (end > at) lines.push_back(log.substr(at, end - at));
+    at = end + 2;
+  }
+  return lines;
+}
+
+namespace {
+
+// Reads the digits at `at`; false when there are none.
+bool ReadLineNumber(const std::string& text, std::size_t& at, std::string& number) {
+  std::size_t start = at;
+  while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
+  number = text.substr(start, at - start);
+  return !number.empty();
+}
+
+}  // namespace
+
+std::string DescribeFailure(const std::string& step, const std::string& why,
+                            const std::string& file, const std::vector<std::string>& lines) {
+  const std::string fatal = "Fatal Error in Line ";
+  const std::string failed = step + " failed";
+  for (const std::string& line : lines) {
+    std::string number;
+    if (line.rfind(fatal, 0) == 0) {
+      std::size_t at = fatal.size();
+      if (!ReadLineNumber(line, at, number)) continue;
+      if (line.compare(at, 4, " of ") == 0) {
+        std::size_t colon = line.find(": ", at + 4);
+        if (colon == std::string::npos) continue;
+        return line.substr(at + 4, colon - at - 4) + ", line " + number + ": " + failed + ": " +
+               line.substr(colon + 2);
+      }
+      if (at < line.size() && line[at] == ':')
+        return file + ", line " + number + ": " + failed + (why.empty() ? "" : ": " + why);
+      continue;
+    }
+    std::size_t mark = line.find(", line ");
+    if (mark == std::string::npos || mark == 0) continue;
+    std::size_t at = mark + 7;
+    if (!ReadLineNumber(line, at, number) || line.compare(at, 2, ": ") != 0) continue;
+    return line.substr(0, at) + ": " + failed + ": " + line.substr(at + 2);
+  }
+  return file + ": " + failed + (why.empty() ? "" : ": " + why);
 }
 
 namespace {

@@ -2,6 +2,7 @@
 // What every mixora command shares: the terminal side of the interaction
 // table, and the conventions for answers, quiet mode and exit codes.
 #include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
 
@@ -27,5 +28,16 @@ bool StdoutIsTerminal();
 
 // Prints an error on standard error as "mixora: <text>".
 void PrintError(const std::string& text);
+
+// The non-empty lines of a log's text from byte `from` on (CR LF ends).
+std::vector<std::string> LogLinesFrom(const std::string& log, std::size_t from);
+
+// The closing error line of a step that failed, for a person to act on: the
+// file and line the step's log lines point at ("<file>, line <n>: <problem>"
+// or "Fatal Error in Line <n> of <file>: <problem>"), else "Fatal Error in
+// Line <n>:" against `file`, else `file` alone; then "<step> failed: " and
+// the problem, or `why` when the log names none.
+std::string DescribeFailure(const std::string& step, const std::string& why,
+                            const std::string& file, const std::vector<std::string>& lines);
 
 }  // namespace mixora::cli

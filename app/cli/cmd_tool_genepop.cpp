@@ -62,7 +62,15 @@ int RunGenepopConvert(GenepopOptions& options) {
   if (!options.logPath.empty() && !SaveLog(log, options.logPath))
     PrintError("cannot save the log to " + options.logPath);
   if (status != kGenepopOk) {
-    PrintError("Genepop conversion failed (status " + std::to_string(status) + ")");
+    std::string file = options.baselineIn, why = "the baseline could not be read or converted";
+    if (status == kGenepopMixtureFailed) {
+      file = options.mixtureIn;
+      why = "the mixture could not be converted";
+    } else if (status == kGenepopControlFailed) {
+      file = options.controlOut;
+      why = "the control file could not be written";
+    }
+    PrintError(DescribeFailure("Genepop conversion", why, file, LogLinesFrom(log.text, 0)));
     return 1;
   }
   std::cout << "Baseline written: " << options.baselineOut << "\n";

@@ -1,10 +1,10 @@
 #include "prepare_run.h"
 
-#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <sstream>
 
+#include "cli_support.h"
 #include "core/log_buffer.h"
 #include "core/paths.h"
 #include "input/control_file_kind.h"
@@ -35,66 +35,19 @@ void EchoLogLine(const Interaction& ui, const std::string& line) {
   }
 }
 
-// The non-empty log lines a step added after `from`.
-std::vector<std::string> StepLines(const std::string& log, std::size_t from) {
-  std::vector<std::string> lines;
-  std::size_t at = std::min(from, log.size());
-  while (at < log.size()) {
-    std::size_t end = log.find("\r\n", at);
-    if (end == std::string::npos) end = log.size();
-    if (end > at) lines.push_back(log.substr(at, end - at));
-    at = end + 2;
-  }
-  return lines;
-}
-
-// Reads the digits at `at`; false when there are none.
-bool ReadLineNumber(const std::string& text, std::size_t& at, std::string& number) {
-  std::size_t start = at;
-  while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
-  number = text.substr(start, at - start);
-  return !number.empty();
-}
-
-// Why a step failed, in one line a person can act on: the file (and line,
-// when the step's log names one) first, then the step and the problem. The
-// log names the file and line of a refused line as "<file>, line <n>:
-// <problem>" or "Fatal Error in Line <n> of <file>: <problem>"; the mixture
-// readers report "Fatal Error in Line <n>:" against the step's own file.
+// Why a step failed: the text of its flags or, when it gave up at once,
+// the line it logged before its outcome.
 std::string StepFailure(const char* step, ErrorFlags flags, const std::string& file,
                         const std::vector<std::string>& lines) {
   std::string why = DescribeErrorFlags(flags);
   if (flags == kErrFatal) {
-    // Whatever made the step give up is the line logged before its outcome.
     for (std::size_t i = lines.size(); i-- > 0;) {
       if (lines[i].find("FAIL") != std::string::npos) continue;
       why = lines[i];
       break;
     }
   }
-  const std::string fatal = "Fatal Error in Line ";
-  for (const std::string& line : lines) {
-    std::string number;
-    if (line.rfind(fatal, 0) == 0) {
-      std::size_t at = fatal.size();
-      if (!ReadLineNumber(line, at, number)) continue;
-      if (line.compare(at, 4, " of ") == 0) {
-        std::size_t colon = line.find(": ", at + 4);
-        if (colon == std::string::npos) continue;
-        return line.substr(at + 4, colon - at - 4) + ", line " + number + ": " + step +
-               " failed: " + line.substr(colon + 2);
-      }
-      if (at < line.size() && line[at] == ':')
-        return file + ", line " + number + ": " + step + " failed" + (why.empty() ? "" : ": " + why);
-      continue;
-    }
-    std::size_t mark = line.find(", line ");
-    if (mark == std::string::npos || mark == 0) continue;
-    std::size_t at = mark + 7;
-    if (!ReadLineNumber(line, at, number) || line.compare(at, 2, ": ") != 0) continue;
-    return line.substr(0, at) + ": " + step + " failed: " + line.substr(at + 2);
-  }
-  return file + ": " + step + " failed" + (why.empty() ? "" : ": " + why);
+  return DescribeFailure(step, why, file, lines);
 }
 
 std::vector<std::string> SplitLines(const std::string& text) {
@@ -131,7 +84,7 @@ void PrepareRun(const std::string& path, const Interaction& ui, Preparation& pre
   std::size_t from = control.log.text.size();
   ErrorFlags flags = LoadControlFile(path, control);
   if (flags != 0) {
-    prep.failure = StepFailure("control file load", flags, path, StepLines(control.log.text, from));
+    prep.failure = StepFailure("control file load", flags, path, LogLinesFrom(control.log.text, from));
     return;
   }
   prep.controlLoaded = true;
@@ -141,13 +94,13 @@ void PrepareRun(const std::string& path, const Interaction& ui, Preparation& pre
   from = control.log.text.size();
   flags = LoadBaseline(control);
   if (flags != 0) {
-    prep.failure = StepFailure("baseline load", flags, baseline, StepLines(control.log.text, from));
+    prep.failure = StepFailure("baseline load", flags, baseline, LogLinesFrom(control.log.text, from));
     return;
   }
   from = control.log.text.size();
   flags = CheckBaseline(control);
   if (flags != 0) {
-    prep.failure = StepFailure("baseline check", flags, baseline, StepLines(control.log.text, from));
+    prep.failure = StepFailure("baseline check", flags, baseline, LogLinesFrom(control.log.text, from));
     return;
   }
   prep.baselineLoaded = true;
@@ -155,14 +108,14 @@ void PrepareRun(const std::string& path, const Interaction& ui, Preparation& pre
   from = control.log.text.size();
   flags = LoadMixture(control);
   if (flags != 0) {
-    prep.failure = StepFailure("mixture load", flags, mixture, StepLines(control.log.text, from));
+    prep.failure = StepFailure("mixture load", flags, mixture, LogLinesFrom(control.log.text, from));
     return;
   }
   prep.mixtureLoaded = true;
   from = control.log.text.size();
   prep.mixtureCheckFlags = CheckMixture(control);
   prep.mixtureChecked = true;
-  std::vector<std::string> checkLines = StepLines(control.log.text, from);
+  std::vector<std::string> checkLines = LogLinesFrom(control.log.text, from);
   // Sets the mixture's count of fish left out, which the run control file
   // stores.
   FormatMixtureSummary(control);

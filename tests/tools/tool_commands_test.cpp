@@ -71,6 +71,7 @@ TEST(ToolCommands, GenepopConvertFailuresExitNonZero) {
   ScratchFolder dir;
   WriteFile(dir / "plain.gen", "Title\r\nL1\r\nL2\r\nPOP\r\nA, 0101 0202\r\n");
   WriteFile(dir / "good.gen", "Label\r\nL1\r\nL2\r\nPOP\r\nA, 0101 0202\r\n");
+  WriteFile(dir / "short.gen", "Label\r\nL1\r\nL2\r\nPOP\r\nA, 0101 0202\r\nB, 0101\r\n");
   struct Case {
     const char* arguments;
     const char* where;  // "out" or "err"
@@ -78,6 +79,11 @@ TEST(ToolCommands, GenepopConvertFailuresExitNonZero) {
   } cases[] = {
       {"genepop-convert --baseline plain.gen", "out",
        "Not a Genepop Label baseline file(No 'Label'):\n"},
+      {"genepop-convert --baseline plain.gen", "err",
+       "mixora: plain.gen: Genepop conversion failed: the baseline could not be read or converted\n"},
+      // The closing line names the file and line of the refused individual.
+      {"genepop-convert --baseline short.gen", "err",
+       "mixora: short.gen, line 6: Genepop conversion failed: 1 genotypes for 2 loci\n"},
       {"genepop-convert --baseline missing.gen", "err", "Cannot read missing.gen"},
       {"genepop-convert --baseline good.gen --baseline-out good.gen", "err", "not overwritten"},
       {"genepop-convert", "err", "--baseline"},
