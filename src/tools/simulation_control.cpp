@@ -107,8 +107,14 @@ bool ReadStockPropBlock(const TextFile& file, Simulation& sim, LogBuffer& log) {
     int32_t id = 0;
     double proportion = 0.0;
     ScanResult idRead = ScanInt(line, at, id);
-    if (idRead == kScanNone || !ScanReal(line, at, proportion)) break;
     int lineNumber = static_cast<int>(i) + 1;
+    if (idRead == kScanNone || !ScanReal(line, at, proportion)) {
+      // The block ends here; a typo would otherwise drop the stocks after it
+      // without a word.
+      LogAppend(log, "Info: %s, line %d: the StockProp block ends at \"%s\"", file.path.c_str(),
+                lineNumber, line.c_str());
+      break;
+    }
     if (idRead == kScanTooLarge) {
       LogAppend(log, "%s, line %d: stock ID beyond the 32-bit integer range", file.path.c_str(),
                 lineNumber);

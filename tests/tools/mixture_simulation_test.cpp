@@ -249,6 +249,8 @@ TEST_F(SimulationFixture, BlocksTakeFirstWordsAndStopWhereTheyShould) {
   EXPECT_EQ(sim->charNames, (std::vector<std::string>{"LocA", "LocB"}));
   EXPECT_EQ(sim->stockId, (std::vector<int32_t>{1, 2}));
   EXPECT_EQ(sim->proportion, (std::vector<double>{0.75, 0.25}));
+  // Stock 3 is left out: the log says where the block ended.
+  EXPECT_TRUE(Contains(log.text, ": the StockProp block ends at \"end of the list\"\r\n")) << log.text;
 }
 
 // ------------------------------------------------------------------ the pool
