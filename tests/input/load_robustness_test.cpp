@@ -125,7 +125,7 @@ TEST(LoadRobustness, LineEndsDoNotChangeTheRun) {
 TEST(LoadRobustness, DamagedFilesLoadOrFailWithAReason) {
   HangGuard guard;
   Damager damager(20260611);
-  constexpr int kRoundsPerFile = 150;
+  constexpr int kRoundsPerFile = 120;
   int succeeded = 0, failed = 0;
   for (const RunSet& set : AllRunSets()) {
     RunFolder folder(std::string("damage_") + set.name);

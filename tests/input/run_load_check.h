@@ -61,11 +61,13 @@ class RunFolder {
   }
   const std::string& Original(const std::string& name) const { return inputs_.at(name); }
 
-  // Every input back as it was, every file a run wrote gone.
+  // Every input back as it was, every file a run wrote gone. Inputs that
+  // still hold their bytes are left alone.
   void Reset() {
     for (const auto& entry : fs::directory_iterator(folder_))
       if (!inputs_.count(entry.path().filename().string())) fs::remove_all(entry.path());
-    for (const auto& [name, bytes] : inputs_) WriteBytes(Path(name), bytes);
+    for (const auto& [name, bytes] : inputs_)
+      if (ReadBytes(Path(name)) != bytes) WriteBytes(Path(name), bytes);
   }
 
  private:

@@ -52,7 +52,7 @@ TEST(ToolRobustness, DamagedLabelFilesConvertToLoadableFilesOrFail) {
   folder.Put("mix.gen", TestData("genepop/chum_label_mixture.gen"));
   ToolTally tally;
   for (const std::string target : {"base.gen", "mix.gen"}) {
-    for (int round = 0; round < 250; ++round) {
+    for (int round = 0; round < 200; ++round) {
       folder.Reset();
       Damage damage = damager.Apply(folder.Original(target));
       WriteBytes(folder.Path(target), damage.bytes);
@@ -104,7 +104,7 @@ TEST(ToolRobustness, DamagedSimulationInputsSimulateLoadableRunsOrFail) {
   ui.message = [](uint32_t, const std::string&) { return static_cast<int>(kIdYes); };
   ToolTally tally;
   for (const std::string target : {"sim.mcf", "tavrin_baseline.bse"}) {
-    for (int round = 0; round < 200; ++round) {
+    for (int round = 0; round < 150; ++round) {
       folder.Reset();
       Damage damage = damager.Apply(folder.Original(target));
       WriteBytes(folder.Path(target), damage.bytes);
