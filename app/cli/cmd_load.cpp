@@ -59,6 +59,9 @@ std::string WriteRun(const LoadOptions& options, Preparation& prep, const Intera
   std::string why;
   rcfPath = RunControlPath(options, prep, why);
   if (rcfPath.empty()) return why;
+  // Not even --overwrite may replace an input of the very run.
+  std::string input = InputNamedBy(prep, rcfPath);
+  if (!input.empty()) return "cannot write the run control file to " + rcfPath + ": it is " + input + " of the run";
   bool yesToAll = false;
   if (FileExists(rcfPath) && !AskOverwrite(ui, rcfPath, yesToAll))
     return rcfPath + " exists and was not overwritten (use --overwrite to replace it)";

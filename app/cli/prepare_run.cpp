@@ -142,7 +142,27 @@ std::string ResolveOutputFolder(const std::string& controlPath, const std::strin
   return JoinPath(base, outputFolder);
 }
 
+std::string InputNamedBy(const Preparation& prep, const std::string& path) {
+  auto same = [&path](const std::string& input) {
+    std::error_code ec;
+    return !input.empty() && std::filesystem::equivalent(path, input, ec);
+  };
+  if (same(prep.controlPath)) return "the control file";
+  if (prep.control.settings) {
+    if (same(GetField(prep.control.settings->BaselineFile))) return "the baseline";
+    if (same(GetField(prep.control.settings->MixtureFile))) return "the mixture";
+  }
+  return "";
+}
+
 bool SaveRunLog(const Preparation& prep, const std::string& path, const Interaction& ui) {
+  // A log written over an input would lose the run's own data.
+  std::string input = InputNamedBy(prep, path);
+  if (!input.empty()) {
+    ShowMessage(ui, kMbIconError, "Cannot write the log to %s: it is %s of the run (use --log)",
+                path.c_str(), input.c_str());
+    return false;
+  }
   if (SaveLog(prep.control.log, path)) return true;
   ShowMessage(ui, kMbIconError, "Cannot Open\r\n%s\r\nfor writing", path.c_str());
   return false;

@@ -41,6 +41,11 @@ std::vector<std::string> PreparationSummary(Preparation& prep);
 // an empty one means that folder.
 std::string ResolveOutputFolder(const std::string& controlPath, const std::string& outputFolder);
 
+// What a file written at `path` would replace among the run's inputs: "the
+// control file", "the baseline" or "the mixture" (these two once the control
+// file named them); "" when it is none of them.
+std::string InputNamedBy(const Preparation& prep, const std::string& path);
+
 // Saves the log text at path; on failure says so through ui. Returns true
 // when saved.
 bool SaveRunLog(const Preparation& prep, const std::string& path, const Interaction& ui);

@@ -173,6 +173,34 @@ TEST(LoadCommand, ExistingRunControlFileIsReplacedOnlyWhenAllowed) {
   EXPECT_EQ(ReadAll(rcf), before);  // same inputs, same bytes
 }
 
+// A log or run control file written over an input would lose the run's own
+// data, even when replacing files was allowed.
+TEST(LoadCommand, OutputsNeverReplaceTheRunsInputs) {
+  struct Case {
+    std::vector<std::string> args;
+    const char* input;
+    const char* said;
+  } cases[] = {
+      {{"check", "small.tcf", "--log", "small.tcf"}, "small.tcf",
+       "Cannot write the log to small.tcf: it is the control file of the run (use --log)"},
+      {{"load", "small.tcf", "--log", "small_baseline.bse"}, "small_baseline.bse",
+       "Cannot write the log to small_baseline.bse: it is the baseline of the run (use --log)"},
+      {{"load", "small.tcf", "-o", "small_mixture.gen", "--overwrite"}, "small_mixture.gen",
+       "mixora: cannot write the run control file to small_mixture.gen: it is the mixture of the run"},
+      {{"check", "run.log"}, "run.log",
+       "Cannot write the log to run.log: it is the control file of the run (use --log)"},
+  };
+  for (const auto& c : cases) {
+    Scratch scratch("rcf");
+    fs::copy_file(scratch.path() / "small.tcf", scratch.path() / "run.log");
+    std::string before = ReadAll(scratch.path() / c.input);
+    CliResult result = RunCli(scratch.path(), c.args);
+    EXPECT_NE(result.exitCode, 0) << c.input;
+    EXPECT_TRUE(Contains(result.err, c.said)) << c.input << "\n" << result.err;
+    EXPECT_EQ(ReadAll(scratch.path() / c.input), before) << c.input;
+  }
+}
+
 TEST(LoadCommand, MixtureThatFailsItsCheckWritesNoRunControlFile) {
   Scratch scratch("rcf");
   std::ofstream(scratch.path() / "small_mixture.gen", std::ios::app) << "c2 , 0000 0000\r\n";
