@@ -1,3 +1,4 @@
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -38,6 +39,26 @@ int RunGenepopConvert(GenepopOptions& options) {
     if (!input->empty() && !FileExists(*input)) {
       PrintError("Cannot read " + *input);
       return 1;
+    }
+  }
+  // The log is written last; written over one of the conversion's files it
+  // would lose an input or a result.
+  if (!options.logPath.empty()) {
+    auto same = [](const std::string& a, const std::string& b) {
+      std::error_code ec;
+      if (std::filesystem::equivalent(a, b, ec)) return true;
+      std::filesystem::path pa = std::filesystem::weakly_canonical(a, ec);
+      if (ec) return a == b;
+      std::filesystem::path pb = std::filesystem::weakly_canonical(b, ec);
+      return ec ? a == b : pa == pb;
+    };
+    for (const std::string* file : {&options.baselineIn, &options.mixtureIn, &options.baselineOut,
+                                    &options.mixtureOut, &options.controlOut}) {
+      if (!file->empty() && same(options.logPath, *file)) {
+        PrintError("cannot write the log to " + options.logPath + ": it is " + *file +
+                   ", a file of the conversion");
+        return 1;
+      }
     }
   }
   std::vector<std::string> outputs = {options.baselineOut};

@@ -87,6 +87,9 @@ TEST(ToolCommands, GenepopConvertFailuresExitNonZero) {
       {"genepop-convert --baseline missing.gen", "err", "Cannot read missing.gen"},
       {"genepop-convert --baseline good.gen --baseline-out good.gen", "err", "not overwritten"},
       {"genepop-convert", "err", "--baseline"},
+      // The log would replace the baseline it was made from.
+      {"genepop-convert --baseline good.gen --log good.gen", "err",
+       "mixora: cannot write the log to good.gen: it is good.gen, a file of the conversion"},
   };
   for (const auto& c : cases) {
     CliResult run = RunCli(dir, c.arguments);
