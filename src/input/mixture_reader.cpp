@@ -238,6 +238,13 @@ ErrorFlags ReadSpamMixture(const std::string& path, MixtureData& mixture, LogBuf
       }
       longest = std::max(longest, static_cast<int32_t>(name.size()));
     }
+    // A mixture without a single fish has nothing to analyse; its run
+    // would only fail later without saying why.
+    if (fishCount == 0) {
+      LogAppend(log, "%s: no fish lines (lines of 10 characters or more)", path.c_str());
+      LogAppend(log, "%s", DescribeErrorFlags(kErrCannotParseLine).c_str());
+      return kErrCannotParseLine;
+    }
     const std::size_t F = static_cast<std::size_t>(fishCount);
     const std::size_t C = static_cast<std::size_t>(fieldCount);
     positions.resize(C, 0);
@@ -305,6 +312,11 @@ ErrorFlags ReadGenepopMixture(const std::string& path, MixtureData& mixture, Log
       longest = std::max(longest, static_cast<int32_t>(GenepopName(trimmed, comma).size()));
     }
 
+    if (fishCount == 0) {
+      LogLineRefusal(log, path, static_cast<int>(head.firstSampleLine) + 1,
+                     "no individuals after the \"POP\" lines", kErrCannotParseLine);
+      return kErrCannotParseLine;
+    }
     const std::size_t F = static_cast<std::size_t>(fishCount);
     mixture.fishCount = fishCount;
     mixture.charCount = static_cast<int32_t>(C);
@@ -322,13 +334,23 @@ ErrorFlags ReadGenepopMixture(const std::string& path, MixtureData& mixture, Log
     // first of a new sample, and the very first fish always is.
     bool firstOfSample = true;
     std::size_t f = 0;
-    for (std::size_t i = head.firstSampleLine; i < file.lines.size() && f < F; ++i) {
+    // A "POP" line with no fish before the next one gives a sample that
+    // cannot be run; say so where the line is.
+    std::size_t popLine = head.firstSampleLine;
+    auto noteEmptySample = [&] {
+      LogAppend(log, "Info: %s, line %d: no fish after this \"POP\" line; its sample cannot be run",
+                path.c_str(), static_cast<int>(popLine) + 1);
+    };
+    for (std::size_t i = head.firstSampleLine; i < file.lines.size(); ++i) {
       std::string trimmed = TrimLine(file.lines[i]);
       if (trimmed.empty() || trimmed[0] == '\\') continue;
       if (IsPopLine(trimmed)) {
+        if (firstOfSample && i != head.firstSampleLine) noteEmptySample();
         firstOfSample = true;
+        popLine = i;
         continue;
       }
+      if (f == F) break;
       std::size_t comma = trimmed.find(',');
       mixture.fishNames.push_back(GenepopName(trimmed, comma));
       if (firstOfSample) mixture.fishFlags[f] |= kItemFirstOfSample;
@@ -353,6 +375,7 @@ ErrorFlags ReadGenepopMixture(const std::string& path, MixtureData& mixture, Log
       }
       ++f;
     }
+    if (firstOfSample) noteEmptySample();
     mixture.maxPositions = LargestValue(mixture.positions);
   } catch (const std::bad_alloc&) {
     return MemoryFailure(mixture, log);

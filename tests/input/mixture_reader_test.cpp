@@ -221,6 +221,9 @@ TEST(ReadGenepopMixture, RefusesHeadsWithoutLociOrSamples) {
       {scratch.Write("nopop.mix", "Title\nL1\nL2\n"), kErrCannotParseLine, ", line 3: no \"POP\" line after the locus names"},
       {scratch.Write("many.mix", manyLoci), kErrCannotParseLine, ", line 204: more than 201 loci"},
       {scratch.Write("201.mix", loci201), 0, "File parsed successfully"},
+      // Nothing to analyse: refused here rather than failing the run later.
+      {scratch.Write("nofish.mix", "Title\nL1\nPOP\n\nPOP x\n"), kErrCannotParseLine,
+       ", line 3: no individuals after the \"POP\" lines"},
   };
   for (const auto& c : cases) {
     MixtureData mix;
@@ -228,6 +231,27 @@ TEST(ReadGenepopMixture, RefusesHeadsWithoutLociOrSamples) {
     EXPECT_EQ(ReadGenepopMixture(c.path, mix, log), c.flags) << c.path;
     EXPECT_TRUE(Contains(log.text, c.message)) << log.text;
   }
+}
+
+TEST(ReadMixture, SamplesWithoutFishAreNamedAndFilesWithoutFishRefused) {
+  DataScratch scratch;
+  MixtureData mix;
+  LogBuffer log;
+  std::string path =
+      scratch.Write("gaps.mix", "Title\nL1\nPOP a\nf1, 0101\nPOP b\nPOP c\nf2, 0102\nPOP d\n");
+  ASSERT_EQ(ReadGenepopMixture(path, mix, log), 0u) << log.text;
+  EXPECT_EQ(mix.fishFlags, (Pairs{kItemFirstOfSample, kItemFirstOfSample}));
+  for (int line : {5, 8})
+    EXPECT_TRUE(Contains(log.text, "Info: " + path + ", line " + std::to_string(line) +
+                                       ": no fish after this \"POP\" line; its sample cannot be run\r\n"))
+        << line << "\n" << log.text;
+  EXPECT_EQ(testing::Occurrences(log.text, "no fish after"), 2);
+
+  LogClear(log);
+  path = scratch.Write("nofish.mix", "\\ a remark only\n010 020\n");
+  EXPECT_EQ(ReadSpamMixture(path, mix, log), kErrCannotParseLine);
+  EXPECT_TRUE(Contains(log.text, path + ": no fish lines")) << log.text;
+  EXPECT_EQ(mix.fishCount, 0);
 }
 
 TEST(ReadMixture, RefusesUnreadableAndNonTextFiles) {
