@@ -60,16 +60,21 @@ TextFileStatus SplitTextLines(const std::string& text, const std::string& path, 
 TextFileStatus ReadTextFile(const std::string& path, TextFile& out, int& badLine,
                             std::string& message) {
   // A folder opens as a stream on some systems and then reads as empty,
-  // which would pass for a file without data lines.
+  // which would pass for a file without data lines; a device or a pipe
+  // (/dev/zero, a FIFO) would be read without end.
   std::error_code ec;
-  bool folder = std::filesystem::is_directory(path, ec);
+  std::filesystem::file_status status = std::filesystem::status(path, ec);
+  bool folder = std::filesystem::is_directory(status);
+  bool special = std::filesystem::exists(status) && !folder &&
+                 !std::filesystem::is_regular_file(status);
   std::ifstream in;
-  if (!folder) in.open(path, std::ios::binary);
-  if (folder || !in) {
+  if (!folder && !special) in.open(path, std::ios::binary);
+  if (folder || special || !in) {
     out.path = path;
     out.lines.clear();
     badLine = 0;
-    message = "Cannot open " + path + (folder ? ": it is a folder" : "");
+    message = "Cannot open " + path +
+              (folder ? ": it is a folder" : special ? ": it is not a regular file" : "");
     return TextFileStatus::kCannotOpen;
   }
   std::ostringstream buffer;

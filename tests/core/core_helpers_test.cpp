@@ -59,6 +59,27 @@ TEST(TextFile, AcceptsLfAndCrLfAndRefusesLongLinesAndBinary) {
   EXPECT_EQ(badLine, 2);
 }
 
+// What cannot be read as a file is refused at once: a folder would read as
+// empty, a device or pipe without end.
+TEST(TextFile, FoldersAndDevicesCannotBeOpened) {
+  struct Case {
+    std::string path;
+    const char* why;
+  } cases[] = {
+      {::testing::TempDir(), ": it is a folder"},
+      {"/dev/zero", ": it is not a regular file"},
+      {"/nonexistent/file.tcf", ""},
+  };
+  for (const Case& c : cases) {
+    TextFile file;
+    int badLine = 0;
+    std::string message;
+    EXPECT_EQ(ReadTextFile(c.path, file, badLine, message), TextFileStatus::kCannotOpen) << c.path;
+    EXPECT_EQ(message, "Cannot open " + c.path + c.why);
+    EXPECT_TRUE(file.lines.empty());
+  }
+}
+
 TEST(TextFile, FirstDataLineSkipsBlankAndCommentLines) {
   TextFile file;
   file.lines = {"", "  \t", "\\ comment", "! note", "  MIXORA  "};
