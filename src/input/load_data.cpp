@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 #include "core/log_buffer.h"
 #include "core/text_file.h"
@@ -41,8 +42,19 @@ int ConvertGenepop(Control& control, const std::string& mixtureIn) {
   const RunSettings& settings = *control.settings;
   std::string baselinePath = GetField(settings.BaselineFile);
   std::string mixturePath = GetField(settings.MixtureFile);
-  return ConvertGenepopLabel(baselinePath, mixtureIn, GenepopOutputName(baselinePath),
-                             GenepopOutputName(mixturePath), "", control.log);
+  std::string baselineOut = GenepopOutputName(baselinePath);
+  std::string mixtureOut = GenepopOutputName(mixturePath);
+  // The converter keeps its outputs off its own inputs; the control file
+  // that named them must be spared as well ("run.gen" beside "run_Mixora.gen").
+  std::string controlPath = GetField(settings.ControlFilePath);
+  for (const std::string& output : {baselineOut, mixtureIn.empty() ? std::string() : mixtureOut}) {
+    std::error_code ec;
+    if (!output.empty() && std::filesystem::equivalent(output, controlPath, ec)) {
+      LogAppend(control.log, "Cannot write to %s: it is the control file", output.c_str());
+      return output == baselineOut ? kGenepopBaselineFailed : kGenepopMixtureFailed;
+    }
+  }
+  return ConvertGenepopLabel(baselinePath, mixtureIn, baselineOut, mixtureOut, "", control.log);
 }
 
 }  // namespace

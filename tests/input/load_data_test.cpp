@@ -131,6 +131,28 @@ TEST(LoadData, GenepopLabelFilesAreConvertedBesideThemAndRead) {
   EXPECT_EQ(control.mixture->genotypes, (Words{1, 2, 2, 2, 2, 2, 1, 1}));
 }
 
+// The converted baseline is written beside its input under the "_Mixora"
+// name; a control file that bears that very name must not be written over.
+TEST(LoadData, GenepopConversionNeverReplacesTheControlFile) {
+  DataScratch scratch;
+  scratch.Write("base.gen", "Label test baseline\nLocA\nLocB\nPOP 10\nN1, 0101 0202\nPOP 20\nM1, 0303 0102\n");
+  scratch.Write("mix.gen", "Label test mixture\nLocA\nLocB\nPOP\nx1, 0101 0202\n");
+  const std::string control =
+      "MIXORA\nTitle = Label run\nBaselineFile = base.gen\nMixtureFile = mix.gen\nSpecies = Testfish\n"
+      "NumberOfStocks = 2\nNumberOfChars = 2\nLevels = 1\nNumberOfChains = 2\nNumberOfReps = 100\n"
+      "Seed1 = 1\nSeed2 = 2\nStartStock = 10\n\nChars =\n001 02 T LocA\n002 02 T LocB\n\n"
+      "Stocks =\n010 01  N1\n020 01  M1\n\nGroups =\n  1   1  All\n";
+  std::string path = scratch.Write("base_Mixora.gen", control);
+  Control run;
+  run.controlKind = kControlMixora;
+  ASSERT_EQ(LoadControlFile(path, run), 0u) << run.log.text;
+  EXPECT_EQ(LoadBaseline(run), kErrFatal);
+  EXPECT_TRUE(Contains(run.log.text, "Cannot write to " + path + ": it is the control file\r\n"))
+      << run.log.text;
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), control);
+}
+
 TEST(LoadData, FilesThatCannotBeReadFailTheirStepSayingWhy) {
   DataScratch scratch;
   struct Case {
