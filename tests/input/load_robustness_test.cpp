@@ -3,7 +3,9 @@
 // crash, a hang, a read out of bounds or a changed input file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -156,6 +158,14 @@ TEST(LoadRobustness, DamagedFilesLoadOrFailWithAReason) {
         const std::string said = outcome.failure + "\n" + outcome.log + outcome.messages;
         // A refusal of the whole file says so, rather than only "FAIL".
         ASSERT_GT(outcome.log.size() + outcome.failure.size(), 20u) << said;
+        // Every line the log names in the damaged file is one of its lines.
+        const int lineCount = static_cast<int>(damage_testing::SplitKeepingEnds(damage.bytes).size());
+        const std::string mark = path + ", line ";
+        for (std::size_t at = said.find(mark); at != std::string::npos; at = said.find(mark, at + 1)) {
+          int named = std::atoi(said.c_str() + at + mark.size());
+          ASSERT_TRUE(named >= 1 && named <= std::max(lineCount, 1))
+              << "line " << named << " of " << lineCount << "\n" << Shorten(said);
+        }
         if (damage.badLine > 0) {
           ASSERT_NE(said.find(path + ", line " + std::to_string(damage.badLine) + ":"), std::string::npos)
               << Shorten(said);

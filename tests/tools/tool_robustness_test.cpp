@@ -4,7 +4,9 @@
 // run ever changes an input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -39,6 +41,15 @@ struct ToolTally {
 // and line of a damage that made it no text file.
 void ExpectReasonGiven(const std::string& log, const std::string& path, const Damage& damage) {
   ASSERT_GT(log.size(), 20u) << log;
+  // Every line the log names in the damaged file is one of its lines.
+  const int lineCount = static_cast<int>(damage_testing::SplitKeepingEnds(damage.bytes).size());
+  for (const std::string& mark : {path + ", line ", std::string("Fatal Error in Line ")}) {
+    for (std::size_t at = log.find(mark); at != std::string::npos; at = log.find(mark, at + 1)) {
+      int named = std::atoi(log.c_str() + at + mark.size());
+      ASSERT_TRUE(named >= 1 && named <= std::max(lineCount, 1))
+          << "line " << named << " of " << lineCount << "\n" << log;
+    }
+  }
   if (damage.badLine > 0)
     ASSERT_NE(log.find(path + ", line " + std::to_string(damage.badLine) + ":"), std::string::npos)
         << log;
