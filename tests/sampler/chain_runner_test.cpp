@@ -504,8 +504,13 @@ TEST(MixtureRunner, RunsEveryMixtureInTurnAndReportsIncompleteChains) {
   std::atomic<int> stop{0};
   MixtureRunOptions stopping;
   stopping.stopRequested = &stop;
+  // Every chain also stops itself at 30: the runner notices the stop only at
+  // its next refresh, by which time a fast chain could otherwise have ended.
   stopping.afterIteration = [&stop](Chain& chain) {
-    if (chain.iteration.load() == 30) stop.store(1);
+    if (chain.iteration.load() >= 30) {
+      stop.store(1);
+      chain.abortRequested.store(1);
+    }
   };
   opened.clear();
   EXPECT_EQ(RunMixtures(stopRcf, stopping, boxes.ui, events, outcome), 0);
