@@ -53,7 +53,7 @@ void ReportProgress(const Interaction& ui, const std::string& caption, int64_t d
 
 bool AskOverwrite(const Interaction& ui, const std::string& path, bool& yesToAll) {
   if (yesToAll) return true;
-  int answer = ShowMessage(ui, kMbYesToAllYesNo | kMbIconQuestion, "Overwrite %s", path.c_str());
+  int answer = ShowMessage(ui, uint32_t{kMbYesToAllYesNo} | kMbIconQuestion, "Overwrite %s", path.c_str());
   if (answer == kIdYesToAll) {
     yesToAll = true;
     return true;

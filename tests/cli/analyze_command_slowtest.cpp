@@ -12,6 +12,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -57,9 +58,7 @@ std::map<std::string, Interval> ParseEstimates(const std::string& out) {
 }
 
 TEST(AnalyzeCommand, ExampleRunFinishesWithReportsAndHoldsTheTruth) {
-  fs::path folder = fs::temp_directory_path() / ("mixora_analyze_" + std::to_string(::getpid()));
-  fs::remove_all(folder);
-  fs::create_directories(folder);
+  fs::path folder = mixora::testing_support::NewTempFolder("analyze");
   for (const char* name : {"tavrin.tcf", "tavrin_baseline.bse", "tavrin_mixture.gen", "truth.txt"})
     fs::copy(fs::path(MIXORA_EXAMPLES_DIR) / "tavrin" / name, folder / name);
 

@@ -11,6 +11,7 @@
 
 #include "runfiles/sample_block.h"
 #include "runfiles/sample_file_header.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -61,10 +62,7 @@ CliResult RunCli(const fs::path& folder, const std::vector<std::string>& args) {
 class Scratch {
  public:
   explicit Scratch(const std::string& dataFolder) {
-    static int serial = 0;
-    path_ = fs::temp_directory_path() /
-            ("mixora_cli_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
-    fs::create_directories(path_);
+    path_ = mixora::testing_support::NewTempFolder("cli");
     for (const auto& entry : fs::directory_iterator(fs::path(MIXORA_TEST_DATA_DIR) / dataFolder))
       fs::copy(entry.path(), path_ / entry.path().filename(), fs::copy_options::recursive);
   }

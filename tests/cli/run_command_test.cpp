@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -51,10 +52,7 @@ CliResult RunCli(const fs::path& folder, const std::vector<std::string>& args) {
 class SmallRun : public ::testing::Test {
  protected:
   void SetUp() override {
-    static int serial = 0;
-    folder_ = fs::temp_directory_path() /
-              ("mixora_run_cli_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
-    fs::create_directories(folder_);
+    folder_ = mixora::testing_support::NewTempFolder("run_cli");
     for (const auto& entry : fs::directory_iterator(fs::path(MIXORA_TEST_DATA_DIR) / "rcf"))
       fs::copy(entry.path(), folder_ / entry.path().filename());
     CliResult load = RunCli(folder_, {"load", "small.tcf"});

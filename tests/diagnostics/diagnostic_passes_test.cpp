@@ -12,6 +12,7 @@
 #include "diagnostics/diagnostic_passes.h"
 #include "runfiles/run_file_names.h"
 #include "runfiles/sample_file_writer.h"
+#include "support/temp_folder.h"
 
 namespace mixora {
 namespace {
@@ -21,10 +22,7 @@ namespace fs = std::filesystem;
 class DiagnosticPassTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    static int serial = 0;
-    folder_ = fs::temp_directory_path() /
-              ("mixora_diag_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
-    fs::create_directories(folder_);
+    folder_ = testing_support::NewTempFolder("diag");
     run_.controlPath = (folder_ / "T.rcf").string();
     run_.runTitle = "T_POP_01";
     run_.settings.ThinIse = 1;

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include "support/temp_folder.h"
 
 namespace mixora::testing {
 
@@ -17,10 +18,8 @@ class ScratchFolder {
  public:
   ScratchFolder() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    folder_ = std::filesystem::temp_directory_path() /
-              ("mixora_ctl_" + std::string(info->test_suite_name()) + "_" + info->name());
-    std::filesystem::remove_all(folder_);
-    std::filesystem::create_directories(folder_);
+    folder_ = testing_support::NewTempFolder(std::string("ctl_") + info->test_suite_name() + "_" +
+                                             info->name());
   }
   ~ScratchFolder() { std::filesystem::remove_all(folder_); }
   ScratchFolder(const ScratchFolder&) = delete;

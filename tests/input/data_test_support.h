@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "input/control.h"
+#include "support/temp_folder.h"
 
 namespace mixora::testing {
 
@@ -32,10 +33,8 @@ class DataScratch {
  public:
   DataScratch() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    folder_ = std::filesystem::temp_directory_path() /
-              ("mixora_data_" + std::string(info->test_suite_name()) + "_" + info->name());
-    std::filesystem::remove_all(folder_);
-    std::filesystem::create_directories(folder_);
+    folder_ = testing_support::NewTempFolder(std::string("data_") + info->test_suite_name() + "_" +
+                                             info->name());
   }
   ~DataScratch() { std::filesystem::remove_all(folder_); }
   DataScratch(const DataScratch&) = delete;

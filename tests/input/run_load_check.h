@@ -17,6 +17,7 @@
 #include "input/load_data.h"
 #include "runfiles/run_control_reader.h"
 #include "runfiles/run_control_writer.h"
+#include "support/temp_folder.h"
 
 namespace mixora::damage_testing {
 
@@ -45,10 +46,7 @@ inline std::string TestData(const std::string& relative) {
 class RunFolder {
  public:
   explicit RunFolder(const std::string& name)
-      : folder_(fs::temp_directory_path() / ("mixora_robust_" + name)) {
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
+      : folder_(testing_support::NewTempFolder("robust_" + name)) {}
   ~RunFolder() {
     std::error_code ec;
     fs::remove_all(folder_, ec);

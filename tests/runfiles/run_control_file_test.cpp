@@ -17,6 +17,7 @@
 #include "runfiles/run_control_writer.h"
 #include "runfiles/sample_block.h"
 #include "sampler/priors.h"
+#include "support/temp_folder.h"
 
 namespace mixora {
 namespace {
@@ -38,10 +39,7 @@ struct MessageLog {
 class TempFolder {
  public:
   TempFolder() {
-    static int serial = 0;
-    path_ = fs::temp_directory_path() /
-            ("mixora_rcf_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
-    fs::create_directories(path_);
+    path_ = testing_support::NewTempFolder("rcf");
   }
   ~TempFolder() {
     std::error_code ec;

@@ -12,6 +12,7 @@
 #include "input/load_data.h"
 #include "runfiles/run_control_reader.h"
 #include "runfiles/run_control_writer.h"
+#include "support/temp_folder.h"
 
 namespace mixora {
 namespace {
@@ -33,8 +34,7 @@ TEST(RunControlFixture, LoadedFilesComeBackFromTheRunControlFile) {
   control.settings->FileKinds[1] = static_cast<uint8_t>(control.baselineFormat);
   control.settings->FileKinds[2] = static_cast<uint8_t>(control.mixtureFormat);
 
-  fs::path folder = fs::temp_directory_path() / ("mixora_rcf_fixture_" + std::to_string(::getpid()));
-  fs::create_directories(folder);
+  fs::path folder = testing_support::NewTempFolder("rcf_fixture");
   const std::string rcf = (folder / "small.rcf").string();
   std::vector<std::string> messages;
   Interaction ui;

@@ -14,6 +14,7 @@
 #include "core/interaction.h"
 #include "runfiles/run_record.h"
 #include "runfiles/sample_file_writer.h"
+#include "support/temp_folder.h"
 
 namespace mixora::testing_samples {
 
@@ -22,10 +23,7 @@ namespace fs = std::filesystem;
 class TempFolder {
  public:
   TempFolder() {
-    static int serial = 0;
-    path_ = fs::temp_directory_path() /
-            ("mixora_samples_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
-    fs::create_directories(path_);
+    path_ = testing_support::NewTempFolder("samples");
   }
   ~TempFolder() {
     std::error_code ec;

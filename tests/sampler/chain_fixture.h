@@ -19,14 +19,14 @@
 #include "sampler/gibbs_sampler.h"
 #include "sampler/priors.h"
 #include "sampler/restart_file.h"
+#include "support/temp_folder.h"
 
 namespace mixora::chain_testing {
 
 class ScratchFolder {
  public:
   ScratchFolder() {
-    char pattern[] = "/tmp/mixora_sampler_XXXXXX";
-    path_ = mkdtemp(pattern);
+    path_ = testing_support::NewTempFolder("sampler").string();
   }
   ~ScratchFolder() {
     std::error_code ignored;

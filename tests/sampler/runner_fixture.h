@@ -22,6 +22,7 @@
 #include "input/load_data.h"
 #include "runfiles/run_control_writer.h"
 #include "runfiles/sample_file_reader.h"
+#include "support/temp_folder.h"
 
 namespace mixora::runner_testing {
 
@@ -30,8 +31,7 @@ namespace fs = std::filesystem;
 class ScratchFolder {
  public:
   ScratchFolder() {
-    char pattern[] = "/tmp/mixora_runner_XXXXXX";
-    path_ = mkdtemp(pattern);
+    path_ = testing_support::NewTempFolder("runner").string();
   }
   ~ScratchFolder() {
     std::error_code ignored;

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -53,9 +54,7 @@ struct CliResult {
 class Scratch {
  public:
   Scratch() {
-    path_ = fs::temp_directory_path() / ("mixora_recovery_" + std::to_string(::getpid()));
-    fs::remove_all(path_);
-    fs::create_directories(path_);
+    path_ = mixora::testing_support::NewTempFolder("recovery");
   }
   ~Scratch() {
     std::error_code ec;

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include "support/temp_folder.h"
 
 namespace mixora::tools_testing {
 
@@ -13,12 +14,8 @@ class ScratchFolder {
  public:
   ScratchFolder() {
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    std::string name = std::string("mixora_tools_") + info->test_suite_name() + "_" + info->name();
-    for (char& c : name)
-      if (c == '/') c = '_';
-    path_ = std::filesystem::temp_directory_path() / name;
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
+    path_ = testing_support::NewTempFolder(std::string("tools_") + info->test_suite_name() + "_" +
+                                           info->name());
   }
   ~ScratchFolder() {
     std::error_code ec;

@@ -1,0 +1,26 @@
+#pragma once
+// Scratch folders for tests. ctest runs test processes side by side, and a
+// second build's tests may run on the same machine at the same time, so a
+// folder named only after its test is not enough: two processes would fill
+// and delete each other's files.
+#include <stdlib.h>
+
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+
+namespace mixora::testing_support {
+
+// Creates a new, empty folder that no other process holds; the tag only
+// helps a person find it.
+inline std::filesystem::path NewTempFolder(std::string tag) {
+  for (char& c : tag)
+    if (c == '/' || c == '\\') c = '_';
+  std::string pattern =
+      (std::filesystem::temp_directory_path() / ("mixora_" + tag + "_XXXXXX")).string();
+  if (::mkdtemp(pattern.data()) == nullptr)
+    throw std::runtime_error("cannot create a scratch folder like " + pattern);
+  return pattern;
+}
+
+}  // namespace mixora::testing_support
