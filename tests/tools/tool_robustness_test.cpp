@@ -50,9 +50,10 @@ void ExpectReasonGiven(const std::string& log, const std::string& path, const Da
           << "line " << named << " of " << lineCount << "\n" << log;
     }
   }
-  if (damage.badLine > 0)
+  if (damage.badLine > 0) {
     ASSERT_NE(log.find(path + ", line " + std::to_string(damage.badLine) + ":"), std::string::npos)
         << log;
+  }
 }
 
 TEST(ToolRobustness, DamagedLabelFilesConvertToLoadableFilesOrFail) {
@@ -94,7 +95,9 @@ TEST(ToolRobustness, DamagedLabelFilesConvertToLoadableFilesOrFail) {
       if (::testing::Test::HasFatalFailure()) return;
       // A converted run may still fail its checks (a fish without a single
       // allele the baseline knows), but never for want of a reason.
-      if (!load.ready) ASSERT_GT(load.log.size(), 20u) << load.failure;
+      if (!load.ready) {
+        ASSERT_GT(load.log.size(), 20u) << load.failure;
+      }
     }
   }
   EXPECT_GT(tally.succeeded, 50);
