@@ -6,7 +6,9 @@
 
 #include "cli_support.h"
 #include "core/log_buffer.h"
+#include "core/lookups.h"
 #include "core/paths.h"
+#include "core/text_file.h"
 #include "input/control_file_kind.h"
 #include "input/control_summary.h"
 #include "input/data_checks.h"
@@ -50,6 +52,38 @@ std::string StepFailure(const char* step, ErrorFlags flags, const std::string& f
   return DescribeFailure(step, why, file, lines);
 }
 
+// The line of the control file that last sets keyword name (the one whose
+// value the load kept), or 0 when none does.
+int KeywordLineNumber(const std::string& path, const std::string& name) {
+  TextFile file;
+  int badLine = 0;
+  std::string message;
+  if (ReadTextFile(path, file, badLine, message) != TextFileStatus::kOk) return 0;
+  int found = 0;
+  for (std::size_t i = 0; i < file.lines.size(); ++i) {
+    const std::string line = TrimLine(file.lines[i]);
+    if (line.size() > name.size() && NamesEqual(line.substr(0, name.size()), name) &&
+        line.find_first_of("=:", name.size()) != std::string::npos)
+      found = static_cast<int>(i) + 1;
+  }
+  return found;
+}
+
+// A keyword whose value lies outside its range is logged only by name
+// ("MaxMissingLoci not 1 - 999"); the closing error names its line too.
+std::string KeywordRangeFailure(const std::string& path, const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) {
+    const std::size_t mark = line.find(" not ");
+    if (mark == std::string::npos || mark == 0 || line.find(' ') != mark ||
+        line.find(" - ", mark) == std::string::npos)
+      continue;
+    const int number = KeywordLineNumber(path, line.substr(0, mark));
+    return number > 0 ? path + ", line " + std::to_string(number) + ": control file load failed: " + line
+                      : path + ": control file load failed: " + line;
+  }
+  return "";
+}
+
 std::vector<std::string> SplitLines(const std::string& text) {
   std::vector<std::string> lines;
   std::istringstream in(text);
@@ -84,7 +118,12 @@ void PrepareRun(const std::string& path, const Interaction& ui, Preparation& pre
   std::size_t from = control.log.text.size();
   ErrorFlags flags = LoadControlFile(path, control);
   if (flags != 0) {
-    prep.failure = StepFailure("control file load", flags, path, LogLinesFrom(control.log.text, from));
+    const std::vector<std::string> lines = LogLinesFrom(control.log.text, from);
+    prep.failure = StepFailure("control file load", flags, path, lines);
+    if (flags == kErrValueOutOfRange) {
+      const std::string range = KeywordRangeFailure(path, lines);
+      if (!range.empty()) prep.failure = range;
+    }
     return;
   }
   prep.controlLoaded = true;

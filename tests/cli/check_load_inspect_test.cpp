@@ -90,6 +90,10 @@ TEST(CheckCommand, BrokenInputsFailWithTheirFlagMessages) {
        {"5 Stocks specified, 3 stocks found", "Fatal error parsing stock block",
         "Stock count mismatch", "Control File Load FAIL!!"},
        "mixora: bad_control.tcf: control file load failed: Stock count mismatch"},
+      {"bad_range.tcf",
+       {"NumberOfChains not 1 - 100", "Fatal error parsing Mixora Control file",
+        "Value out of range", "Control File Load FAIL!!"},
+       "mixora: bad_range.tcf, line 10: control file load failed: NumberOfChains not 1 - 100"},
       {"bad_baseline.tcf",
        {"Control File Load SUCCESS!!", "More that 256 allele positions", "Baseline Load FAIL!!"},
        "mixora: bad_baseline.bse, line 4: baseline load failed: 257 counts on one line; at most 256 "
