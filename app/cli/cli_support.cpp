@@ -13,6 +13,13 @@ bool StdoutIsTerminal() { return ::isatty(1) == 1; }
 
 void PrintError(const std::string& text) { std::cerr << "mixora: " << text << "\n"; }
 
+bool ReportSkippedMixtures(const std::vector<int>& skipped) {
+  for (int p : skipped)
+    PrintError("mixture " + std::to_string(p + 1) +
+               " was not run: every one of its fish was left out at load (see the load log)");
+  return skipped.empty();
+}
+
 void AddCommonOptions(CLI::App& command, CliOptions& options) {
   command.add_flag("--overwrite", options.overwrite,
                    "Answer \"Yes to All\" to every question about replacing a file");

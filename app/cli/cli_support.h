@@ -29,6 +29,10 @@ bool StdoutIsTerminal();
 // Prints an error on standard error as "mixora: <text>".
 void PrintError(const std::string& text);
 
+// Prints one error line per mixture an every-mixture run left out because
+// all its fish were left out at load; true when there was none.
+bool ReportSkippedMixtures(const std::vector<int>& skipped);
+
 // The non-empty lines of a log's text from byte `from` on (CR LF ends).
 std::vector<std::string> LogLinesFrom(const std::string& log, std::size_t from);
 

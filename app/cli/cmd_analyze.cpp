@@ -107,6 +107,7 @@ int RunAnalyze(AnalyzeOptions& options) {
   MixtureRunOutcome outcome;
   int ran = RunMixtures(rcfPath, runOptions, ui, events, outcome);
   if (!ran) {
+    ReportSkippedMixtures(outcome.skipped);
     if (outcome.stopped)
       PrintError("stopped; run `mixora analyze " + options.controlPath +
                  " --resume` to continue the chains");
@@ -138,6 +139,7 @@ int RunAnalyze(AnalyzeOptions& options) {
   std::cout << "\nFiles written beside " << rcfPath << ":\n";
   for (const std::string& file : filesWritten) std::cout << "  " << file << "\n";
   std::cout << std::flush;
+  if (!ReportSkippedMixtures(outcome.skipped)) reportsOk = false;
   return reportsOk ? 0 : 1;
 }
 

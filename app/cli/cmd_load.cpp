@@ -10,6 +10,7 @@
 #include "core/log_buffer.h"
 #include "core/paths.h"
 #include "prepare_run.h"
+#include "runfiles/run_control_reader.h"
 #include "runfiles/run_control_writer.h"
 
 namespace mixora::cli {
@@ -80,6 +81,18 @@ std::string WriteRun(const LoadOptions& options, Preparation& prep, const Intera
   return ok ? "" : "writing the run control file " + rcfPath + " failed";
 }
 
+// Names each mixture of the written run whose fish the checks all left out,
+// so the biologist learns it now rather than when its chains are started.
+void NoteMixturesWithoutFish(const std::string& rcfPath) {
+  std::unique_ptr<RunRecord> whole = ReadNewControl(rcfPath, Interaction{});
+  if (!whole) return;
+  for (int p = 0; p < whole->mixtureCount; ++p) {
+    if (MixtureFishCount(*whole, p) > 0) continue;
+    std::cout << "Note: mixture " << p + 1 << " (" << RunTitleFor(whole->mixtureTitle, p)
+              << ") has no fish that take part in the run; the checks left every one out\n";
+  }
+}
+
 }  // namespace
 
 int LoadToRunControlFile(const std::string& controlPath, const std::string& outputPath,
@@ -109,6 +122,7 @@ int LoadToRunControlFile(const std::string& controlPath, const std::string& outp
     return 1;
   }
   std::cout << "Run control file written: " << rcfPath << "\n";
+  NoteMixturesWithoutFish(rcfPath);
   return 0;
 }
 

@@ -183,8 +183,9 @@ int RunRun(RunOptions& options) {
     std::cout << "Completed: " << outcome.mixtures.size() << " mixture"
               << (outcome.mixtures.size() == 1 ? "" : "s") << " run to " << outcome.reps
               << " reps\n";
-    return 0;
+    return ReportSkippedMixtures(outcome.skipped) ? 0 : 1;
   }
+  ReportSkippedMixtures(outcome.skipped);
   if (!outcome.failure.empty()) {
     PrintError(outcome.failure);
     return 1;

@@ -285,6 +285,15 @@ std::unique_ptr<RunRecord> DecodeNewControl(RunControlContent& content, const st
   return record;
 }
 
+int32_t MixtureFishCount(const RunRecord& whole, int p) {
+  if (p < 0 || p >= static_cast<int>(whole.mixtures.size())) return 0;
+  const std::size_t at = static_cast<std::size_t>(p);
+  const uint32_t from = whole.mixtures[at].firstIndividual;
+  const uint32_t to = at + 1 < whole.mixtures.size() ? whole.mixtures[at + 1].firstIndividual
+                                                     : static_cast<uint32_t>(std::max(whole.fishCount, 0));
+  return to > from ? static_cast<int32_t>(to - from) : 0;
+}
+
 std::unique_ptr<RunRecord> DecodeRunControl(RunControlContent& content, const std::string& path,
                                             int p, const Interaction& ui) {
   content.pos = 0;
@@ -320,13 +329,19 @@ std::unique_ptr<RunRecord> DecodeRunControl(RunControlContent& content, const st
   // Only the fish of mixture p, and only its excluded fish.
   std::size_t C = static_cast<std::size_t>(r.settings.NumberOfChars);
   std::size_t from = r.mixtures[static_cast<std::size_t>(p)].firstIndividual;
-  std::size_t to = p + 1 < r.mixtureCount ? r.mixtures[static_cast<std::size_t>(p) + 1].firstIndividual
-                                          : static_cast<std::size_t>(r.fishCount);
+  std::size_t to = from + static_cast<std::size_t>(MixtureFishCount(r, p));
   r.fishNames = std::vector<std::string>(r.fishNames.begin() + static_cast<std::ptrdiff_t>(from),
                                          r.fishNames.begin() + static_cast<std::ptrdiff_t>(to));
   r.genotypes = std::vector<int32_t>(r.genotypes.begin() + static_cast<std::ptrdiff_t>(from * C * 2),
                                      r.genotypes.begin() + static_cast<std::ptrdiff_t>(to * C * 2));
   r.fishCount = static_cast<int32_t>(to - from);
+  // Every fish of this mixture was left out at load (too many missing loci,
+  // say): chains would have nothing to sample, so say so before any starts.
+  if (r.fishCount == 0) {
+    ShowMessage(ui, kMbIconError, "Mixture %d (%s) has no fish that take part in the run:\r\n%s", p + 1,
+                RunTitleFor(r.mixtureTitle, p).c_str(), path.c_str());
+    return nullptr;
+  }
   std::vector<int32_t> badFlags;
   std::vector<std::string> badNames;
   for (std::size_t e = 0; e < r.badFlags.size(); ++e)

@@ -48,8 +48,14 @@ std::unique_ptr<RunRecord> ReadNewControl(const std::string& path, const Interac
 // p stored, and the run title (runTitle and settings.Title) set to the first
 // 8 characters of the mixture title followed by "_POP_%02d" with p + 1.
 // A p outside 0..P-1, or any failure after the common part, shows "Error
-// reading pControl". Returns none on failure.
+// reading pControl". A mixture none of whose fish take part in the run (all
+// were left out at load) shows "Mixture %d (%s) has no fish that take part
+// in the run:\r\n%s". Returns none on failure.
 std::unique_ptr<RunRecord> ReadRunControl(const Interaction& ui, const std::string& path, int p);
+
+// The number of stored fish of mixture p (from 0) of a record read whole
+// (ReadNewControl): those that take part in the run.
+int32_t MixtureFishCount(const RunRecord& whole, int p);
 
 // The title of the run of mixture p: the first 8 characters of the mixture
 // title, with characters that cannot stand in a file name replaced by "_",

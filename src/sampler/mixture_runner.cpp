@@ -54,11 +54,8 @@ class Driver {
   int Run() {
     outcome_ = MixtureRunOutcome{};
     mixtures_ = options_.mixtures;
-    const int first = mixtures_.empty() ? 0 : mixtures_[0];
-    if (!Open(first)) return Finish();
-    if (mixtures_.empty()) {
-      for (int p = 0; p < session_.run->mixtureCount; ++p) mixtures_.push_back(p);
-    }
+    if (mixtures_.empty() && !ListMixturesWithFish()) return Finish();
+    if (!Open(mixtures_[0])) return Finish();
     outcome_.mixturesRequested = static_cast<int>(mixtures_.size());
     if (!SettleReps() || !CheckChains()) return Finish();
     next_ = 1;
@@ -68,6 +65,27 @@ class Driver {
   }
 
  private:
+  // Every mixture of the file, less those whose fish were all left out at
+  // load: one such sample must not keep the others from running.
+  bool ListMixturesWithFish() {
+    std::unique_ptr<RunRecord> whole = ReadNewControl(path_, ui_);
+    if (whole == nullptr) {
+      outcome_.failure = "cannot read " + path_;
+      return false;
+    }
+    for (int p = 0; p < whole->mixtureCount; ++p) {
+      if (MixtureFishCount(*whole, p) > 0)
+        mixtures_.push_back(p);
+      else
+        outcome_.skipped.push_back(p);
+    }
+    if (mixtures_.empty()) {
+      outcome_.failure = "no mixture of " + path_ + " has fish that take part in the run";
+      return false;
+    }
+    return true;
+  }
+
   bool Open(int p) {
     outcome_.mixtures.push_back(MixtureOutcome{p, false, {}, {}});
     // Later mixtures reopen the same file, keeping the number of reps.

@@ -17,7 +17,7 @@ namespace mixora {
 
 struct MixtureRunOptions {
   // Mixtures (from 0) in the order they run; empty means every mixture of
-  // the file.
+  // the file that has fish taking part in the run (the others are skipped).
   std::vector<int> mixtures;
   // Chains (from 0) to run in each mixture; empty means all.
   std::vector<int> chains;
@@ -46,6 +46,9 @@ struct MixtureOutcome {
 struct MixtureRunOutcome {
   std::vector<MixtureOutcome> mixtures;  // in the order they were opened
   int mixturesRequested = 0;
+  // Mixtures (from 0) left out of an every-mixture run because all their
+  // fish were left out at load.
+  std::vector<int> skipped;
   bool stopped = false;  // a stop was requested
   std::string failure;   // why the run could not go on, if it could not
   int32_t reps = 0;      // the number of reps the chains ran to

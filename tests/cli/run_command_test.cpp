@@ -135,4 +135,54 @@ TEST_F(SmallRun, RerunAsksBeforeReplacingAndChainsRunToRaisedReps) {
   EXPECT_EQ(Output("Small te_POP_01_01.Rst"), rst);  // chain 1 was not asked for
 }
 
+// A sample whose fish the checks all leave out (here: each misses more loci
+// than allowed) must not keep the other samples from running, and must be
+// named at load, at an every-mixture run and when asked for alone.
+TEST(RunCommand, MixtureWhoseFishWereAllLeftOutIsNamedAndSkipped) {
+  const fs::path folder = mixora::testing_support::NewTempFolder("run_cli_empty");
+  const fs::path example = fs::path(MIXORA_EXAMPLES_DIR) / "tavrin";
+  for (const char* name : {"tavrin.tcf", "tavrin_baseline.bse"})
+    fs::copy(example / name, folder / name);
+  std::string control = ReadAll(example / "tavrin.tcf");
+  control.replace(control.find("NumberOfReps = 6000"), 19, "NumberOfReps = 60");
+  control.replace(control.find("NumberToKeep = 3000"), 19, "NumberToKeep = 10");
+  std::ofstream(folder / "tavrin.tcf", std::ios::binary) << control;
+  // Six of the ten loci of every fish of the second sample go missing.
+  std::istringstream lines(ReadAll(example / "tavrin_mixture.gen"));
+  std::ofstream mixture(folder / "tavrin_mixture.gen", std::ios::binary);
+  int samples = 0;
+  for (std::string line; std::getline(lines, line);) {
+    if (line.rfind("POP", 0) == 0) ++samples;
+    const std::size_t comma = line.find(" , ");
+    if (samples == 2 && comma != std::string::npos)
+      for (int locus = 0; locus < 6; ++locus) line.replace(comma + 3 + 7 * locus, 6, "000000");
+    mixture << line << "\n";
+  }
+  mixture.close();
+
+  CliResult load = RunCli(folder, {"load", "tavrin.tcf"});
+  ASSERT_EQ(load.exitCode, 0) << load.err;
+  EXPECT_NE(load.out.find("Note: mixture 2 (Tavrin25_POP_02) has no fish that take part in the "
+                          "run; the checks left every one out\n"),
+            std::string::npos)
+      << load.out;
+
+  CliResult all = RunCli(folder, {"run", "output/tavrin.rcf", "--all", "--quiet"});
+  EXPECT_EQ(all.exitCode, 1);
+  EXPECT_EQ(all.out, "Completed: 1 mixture run to 60 reps\n");
+  EXPECT_EQ(all.err,
+            "mixora: mixture 2 was not run: every one of its fish was left out at load (see the "
+            "load log)\n");
+  EXPECT_TRUE(fs::exists(folder / "output" / "Tavrin25_POP_01_04.Rst"));
+  EXPECT_FALSE(fs::exists(folder / "output" / "Tavrin25_POP_02_01.Rst"));
+
+  CliResult alone = RunCli(folder, {"run", "output/tavrin.rcf", "--mixture", "2", "--quiet"});
+  EXPECT_EQ(alone.exitCode, 1);
+  EXPECT_NE(alone.err.find("Mixture 2 (Tavrin25_POP_02) has no fish that take part in the run"),
+            std::string::npos)
+      << alone.err;
+  std::error_code ec;
+  fs::remove_all(folder, ec);
+}
+
 }  // namespace
