@@ -61,7 +61,8 @@ bool PrintMixtureEstimates(const std::string& rcfPath, int p, const Interaction&
             << " fish)\n";
   CompositionEstimates estimates;
   if (!ComputeCompositionEstimates(*run, ui, false, 0, estimates)) return false;
-  std::cout << "  " << estimates.samples << " samples per estimate (chains combined)\n";
+  std::cout << "  " << estimates.samples << " samples per estimate ("
+            << (run->settings.NumberOfChains < 2 ? "one chain" : "chains combined") << ")\n";
   PrintEstimateTable("By stock", estimates);
   for (int level = 0; level < run->settings.Levels; ++level) {
     CompositionEstimates groups;
@@ -118,10 +119,13 @@ int RunAnalyze(AnalyzeOptions& options) {
 
   std::vector<std::string> filesWritten;
   bool reportsOk = true;
+  if (outcome.chains < 2)
+    std::cerr << "Note: the Gelman-Rubin diagnostic compares chains; with one chain it is left "
+                 "out\n";
   for (const MixtureOutcome& mixture : outcome.mixtures) {
     if (!quiet) std::cerr << "Reports for mixture " << mixture.mixture + 1 << "\n";
     std::vector<std::string> files;
-    int produced = RunAllReportsForRun(rcfPath, mixture.mixture, ui, files);
+    int produced = RunAllReportsForRun(rcfPath, mixture.mixture, ui, files, nullptr, true);
     filesWritten.insert(filesWritten.end(), files.begin(), files.end());
     if (!produced) {
       PrintError("the reports of mixture " + std::to_string(mixture.mixture + 1) +

@@ -206,8 +206,13 @@ int RunAllReports(ReportJob& job) {
         {kReportGelmanRubin, true, true},
     };
     std::size_t ran = 0;
+    const bool oneChain = run.settings.NumberOfChains < 2;
     for (const Step& step : kSequence) {
       if (AbortAll(job)) break;
+      if (step.kind == kReportGelmanRubin && oneChain && job.skipGelmanRubinForOneChain) {
+        ++ran;
+        continue;
+      }
       const int result = RunReportInline(job, step.kind, step.byRegion);
       ++ran;
       if (step.counts && result == 0) {

@@ -39,7 +39,8 @@ int RunReportInline(ReportJob& job, int kind, bool byRegion);
 // assignments, stock compositions by population and by region, Gelman-Rubin
 // by population and by region, stopping at the first failure or when the
 // abort-all flag is set. Chains of unequal length produce nothing. Returns 1
-// only when nothing failed and nothing was aborted.
+// only when nothing failed and nothing was aborted. A job that asks for it
+// leaves the Gelman-Rubin passes out of a one-chain run.
 int RunAllReports(ReportJob& job);
 
 // Stops the running report or sequence: sets the abort-all flag and the

@@ -9,9 +9,11 @@ namespace mixora {
 int RunAllReportsForRun(RunRecord& run, const Interaction& ui,
                         std::vector<std::string>& filesWritten, ReportSession* session,
                         const std::vector<uint32_t>& compositionTotals,
-                        const std::vector<uint32_t>& assignmentTotals) {
+                        const std::vector<uint32_t>& assignmentTotals,
+                        bool skipGelmanRubinForOneChain) {
   ReportJob job;
   job.run = &run;
+  job.skipGelmanRubinForOneChain = skipGelmanRubinForOneChain;
   job.ui = ui;
   job.session = session;
   job.compositionTotals = compositionTotals;
@@ -22,11 +24,12 @@ int RunAllReportsForRun(RunRecord& run, const Interaction& ui,
 }
 
 int RunAllReportsForRun(const std::string& rcfPath, int mixtureIndex, const Interaction& ui,
-                        std::vector<std::string>& filesWritten, ReportSession* session) {
+                        std::vector<std::string>& filesWritten, ReportSession* session,
+                        bool skipGelmanRubinForOneChain) {
   filesWritten.clear();
   std::unique_ptr<RunRecord> run = ReadRunControl(ui, rcfPath, mixtureIndex);
   if (!run) return 0;
-  return RunAllReportsForRun(*run, ui, filesWritten, session);
+  return RunAllReportsForRun(*run, ui, filesWritten, session, {}, {}, skipGelmanRubinForOneChain);
 }
 
 int ComputeCompositionEstimates(RunRecord& run, const Interaction& ui, bool byRegion, int level,

@@ -15,15 +15,18 @@ namespace mixora {
 // RunAllReports for an open run. compositionTotals and assignmentTotals,
 // when not empty, are the chains' record totals (else they are read from
 // the restart and sample files). filesWritten receives every report file
-// completed. Returns 1 when every report succeeded.
+// completed. skipGelmanRubinForOneChain: see ReportJob. Returns 1 when
+// every report succeeded.
 int RunAllReportsForRun(RunRecord& run, const Interaction& ui,
                         std::vector<std::string>& filesWritten, ReportSession* session = nullptr,
                         const std::vector<uint32_t>& compositionTotals = {},
-                        const std::vector<uint32_t>& assignmentTotals = {});
+                        const std::vector<uint32_t>& assignmentTotals = {},
+                        bool skipGelmanRubinForOneChain = false);
 
 // The same for mixture mixtureIndex (from 0) of a run control file.
 int RunAllReportsForRun(const std::string& rcfPath, int mixtureIndex, const Interaction& ui,
-                        std::vector<std::string>& filesWritten, ReportSession* session = nullptr);
+                        std::vector<std::string>& filesWritten, ReportSession* session = nullptr,
+                        bool skipGelmanRubinForOneChain = false);
 
 struct CompositionEstimate {
   std::string name;  // the stock, or the group of the grouping level

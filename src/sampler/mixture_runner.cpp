@@ -120,6 +120,7 @@ class Driver {
     }
     session_.numberOfReps = reps;
     outcome_.reps = reps;
+    outcome_.chains = run.settings.NumberOfChains;
     return true;
   }
 

@@ -52,6 +52,7 @@ struct MixtureRunOutcome {
   bool stopped = false;  // a stop was requested
   std::string failure;   // why the run could not go on, if it could not
   int32_t reps = 0;      // the number of reps the chains ran to
+  int32_t chains = 0;    // the run's number of chains per mixture
   // Every requested chain of every requested mixture completed.
   bool AllCompleted() const;
 };
