@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -11,52 +10,16 @@
 
 #include "runfiles/sample_block.h"
 #include "runfiles/sample_file_header.h"
+#include "support/cli_runner.h"
 #include "support/temp_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct CliResult {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-
-  std::string LastErrorLine() const {
-    std::string text = err;
-    while (!text.empty() && text.back() == '\n') text.pop_back();
-    std::size_t at = text.rfind('\n');
-    return at == std::string::npos ? text : text.substr(at + 1);
-  }
-};
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::string Quote(const std::string& text) {
-  std::string quoted = "'";
-  for (char ch : text) quoted += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
-  return quoted + "'";
-}
-
-// Runs mixora in folder with no terminal on standard input, so questions are
-// answered No.
-CliResult RunCli(const fs::path& folder, const std::vector<std::string>& args) {
-  std::string command = "cd " + Quote(folder.string()) + " && " + Quote(MIXORA_CLI_PATH);
-  for (const std::string& arg : args) command += " " + Quote(arg);
-  fs::path out = folder / ".cli_out", err = folder / ".cli_err";
-  command += " >" + Quote(out.string()) + " 2>" + Quote(err.string()) + " </dev/null";
-  int status = std::system(command.c_str());
-  CliResult result;
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  result.out = ReadAll(out);
-  result.err = ReadAll(err);
-  return result;
-}
+using mixora::testing_support::CliResult;
+using mixora::testing_support::RunCli;
+using mixora::testing_support::ReadFileBytes;
 
 // A scratch copy of a test data folder, removed afterwards.
 class Scratch {
@@ -118,7 +81,7 @@ TEST(CheckCommand, BrokenInputsFailWithTheirFlagMessages) {
       EXPECT_TRUE(Contains(result.out, "\n" + line + "\n")) << c.file << ": " << line << "\n" << result.out;
     EXPECT_EQ(result.LastErrorLine(), c.lastLine) << c.file;
     // The log is saved beside the control file with its own CR LF ends.
-    std::string log = ReadAll(scratch.path() / fs::path(c.file).replace_extension("log"));
+    std::string log = ReadFileBytes(scratch.path() / fs::path(c.file).replace_extension("log"));
     EXPECT_TRUE(Contains(log, "\r\nControl File Load ")) << c.file;
   }
 }
@@ -144,7 +107,7 @@ TEST(LoadCommand, WritesARunControlFileThatInspectShows) {
   fs::path rcf = scratch.path() / "out" / "small.rcf";
   ASSERT_TRUE(fs::exists(rcf));
   EXPECT_TRUE(Contains(load.out, "Conversion Succeeded: out/small.rcf\n"));
-  std::string log = ReadAll(scratch.path() / "small.log");
+  std::string log = ReadFileBytes(scratch.path() / "small.log");
   EXPECT_TRUE(Contains(log, "\r\nMixture check SUCCEEDED!!\r\nConversion Succeeded: out/small.rcf\r\n"));
 
   CliResult inspect = RunCli(scratch.path(), {"inspect", "out/small.rcf"});
@@ -161,18 +124,18 @@ TEST(LoadCommand, ExistingRunControlFileIsReplacedOnlyWhenAllowed) {
   Scratch scratch("rcf");
   ASSERT_EQ(RunCli(scratch.path(), {"load", "small.tcf", "-o", "mine.rcf"}).exitCode, 0);
   fs::path rcf = scratch.path() / "mine.rcf";
-  std::string before = ReadAll(rcf);
+  std::string before = ReadFileBytes(rcf);
   std::ofstream(rcf, std::ios::binary) << "placeholder";
 
   CliResult refused = RunCli(scratch.path(), {"load", "small.tcf", "-o", "mine.rcf"});
   EXPECT_NE(refused.exitCode, 0);
   EXPECT_EQ(refused.LastErrorLine(),
             "mixora: mine.rcf exists and was not overwritten (use --overwrite to replace it)");
-  EXPECT_EQ(ReadAll(rcf), "placeholder");
+  EXPECT_EQ(ReadFileBytes(rcf), "placeholder");
 
   CliResult replaced = RunCli(scratch.path(), {"load", "small.tcf", "-o", "mine.rcf", "--overwrite"});
   EXPECT_EQ(replaced.exitCode, 0) << replaced.err;
-  EXPECT_EQ(ReadAll(rcf), before);  // same inputs, same bytes
+  EXPECT_EQ(ReadFileBytes(rcf), before);  // same inputs, same bytes
 }
 
 // A log or run control file written over an input would lose the run's own
@@ -195,11 +158,11 @@ TEST(LoadCommand, OutputsNeverReplaceTheRunsInputs) {
   for (const auto& c : cases) {
     Scratch scratch("rcf");
     fs::copy_file(scratch.path() / "small.tcf", scratch.path() / "run.log");
-    std::string before = ReadAll(scratch.path() / c.input);
+    std::string before = ReadFileBytes(scratch.path() / c.input);
     CliResult result = RunCli(scratch.path(), c.args);
     EXPECT_NE(result.exitCode, 0) << c.input;
     EXPECT_TRUE(Contains(result.err, c.said)) << c.input << "\n" << result.err;
-    EXPECT_EQ(ReadAll(scratch.path() / c.input), before) << c.input;
+    EXPECT_EQ(ReadFileBytes(scratch.path() / c.input), before) << c.input;
   }
 }
 

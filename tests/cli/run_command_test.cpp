@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -8,45 +7,16 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include "support/cli_runner.h"
 #include "support/temp_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct CliResult {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-std::string Quote(const std::string& text) {
-  std::string quoted = "'";
-  for (char ch : text) quoted += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
-  return quoted + "'";
-}
-
-// Runs mixora in folder with no terminal anywhere, so questions are answered
-// No and progress comes as plain lines.
-CliResult RunCli(const fs::path& folder, const std::vector<std::string>& args) {
-  std::string command = "cd " + Quote(folder.string()) + " && " + Quote(MIXORA_CLI_PATH);
-  for (const std::string& arg : args) command += " " + Quote(arg);
-  const fs::path out = folder / ".cli_out", err = folder / ".cli_err";
-  command += " >" + Quote(out.string()) + " 2>" + Quote(err.string()) + " </dev/null";
-  const int status = std::system(command.c_str());
-  CliResult result;
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  result.out = ReadAll(out);
-  result.err = ReadAll(err);
-  return result;
-}
+using mixora::testing_support::CliResult;
+using mixora::testing_support::RunCli;
+using mixora::testing_support::ReadFileBytes;
 
 // The small three-mixture fixture loaded into out/small.rcf in a scratch folder.
 class SmallRun : public ::testing::Test {
@@ -62,7 +32,7 @@ class SmallRun : public ::testing::Test {
     std::error_code ec;
     fs::remove_all(folder_, ec);
   }
-  std::string Output(const std::string& name) const { return ReadAll(folder_ / "out" / name); }
+  std::string Output(const std::string& name) const { return ReadFileBytes(folder_ / "out" / name); }
 
   fs::path folder_;
 };
@@ -143,12 +113,12 @@ TEST(RunCommand, MixtureWhoseFishWereAllLeftOutIsNamedAndSkipped) {
   const fs::path example = fs::path(MIXORA_EXAMPLES_DIR) / "tavrin";
   for (const char* name : {"tavrin.tcf", "tavrin_baseline.bse"})
     fs::copy(example / name, folder / name);
-  std::string control = ReadAll(example / "tavrin.tcf");
+  std::string control = ReadFileBytes(example / "tavrin.tcf");
   control.replace(control.find("NumberOfReps = 6000"), 19, "NumberOfReps = 60");
   control.replace(control.find("NumberToKeep = 3000"), 19, "NumberToKeep = 10");
   std::ofstream(folder / "tavrin.tcf", std::ios::binary) << control;
   // Six of the ten loci of every fish of the second sample go missing.
-  std::istringstream lines(ReadAll(example / "tavrin_mixture.gen"));
+  std::istringstream lines(ReadFileBytes(example / "tavrin_mixture.gen"));
   std::ofstream mixture(folder / "tavrin_mixture.gen", std::ios::binary);
   int samples = 0;
   for (std::string line; std::getline(lines, line);) {

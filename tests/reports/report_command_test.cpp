@@ -1,7 +1,6 @@
 // End-to-end tests of "mixora report" and "mixora convert" on a run control
 // file made by "mixora load", with sample files written for its mixture.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -13,6 +12,7 @@
 #include "reports/report_fixture.h"
 #include "runfiles/run_control_reader.h"
 #include "runfiles/run_file_names.h"
+#include "support/cli_runner.h"
 
 namespace mixora {
 namespace {
@@ -20,30 +20,8 @@ namespace {
 using namespace testing_reports;
 namespace fs = std::filesystem;
 
-struct CliResult {
-  int exitCode = -1;
-  std::string out;
-  std::string err;
-};
-
-std::string Quote(const std::string& text) {
-  std::string quoted = "'";
-  for (char ch : text) quoted += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
-  return quoted + "'";
-}
-
-CliResult RunCli(const fs::path& folder, const std::vector<std::string>& args) {
-  std::string command = "cd " + Quote(folder.string()) + " && " + Quote(MIXORA_CLI_PATH);
-  for (const std::string& arg : args) command += " " + Quote(arg);
-  const fs::path out = folder / ".cli_out", err = folder / ".cli_err";
-  command += " >" + Quote(out.string()) + " 2>" + Quote(err.string()) + " </dev/null";
-  const int status = std::system(command.c_str());
-  CliResult result;
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  result.out = ReadText(out.string());
-  result.err = ReadText(err.string());
-  return result;
-}
+using mixora::testing_support::CliResult;
+using mixora::testing_support::RunCli;
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;

@@ -55,4 +55,20 @@ inline CliResult RunCli(const std::filesystem::path& folder, const std::vector<s
   return result;
 }
 
+// The same with the arguments written as one line of shell words, as a
+// biologist would type them.
+inline CliResult RunCliLine(const std::filesystem::path& folder, const std::string& arguments) {
+  const std::filesystem::path out = folder / ".cli_out", err = folder / ".cli_err";
+  const std::string command = "cd " + ShellQuote(folder.string()) + " && " +
+                              ShellQuote(MIXORA_CLI_PATH) + " " + arguments + " >" +
+                              ShellQuote(out.string()) + " 2>" + ShellQuote(err.string()) +
+                              " </dev/null";
+  const int status = std::system(command.c_str());
+  CliResult result;
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.out = ReadFileBytes(out);
+  result.err = ReadFileBytes(err);
+  return result;
+}
+
 }  // namespace mixora::testing_support

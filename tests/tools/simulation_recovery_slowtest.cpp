@@ -3,7 +3,6 @@
 // the stock composition report must bracket the composition the mixture was
 // drawn with.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -15,18 +14,14 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include "support/cli_runner.h"
 #include "support/temp_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using mixora::testing_support::ReadFileBytes;
 
 std::vector<std::string> Lines(const std::string& text) {
   std::vector<std::string> lines;
@@ -45,11 +40,7 @@ std::string Trim(const std::string& text) {
   return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-struct CliResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
+using mixora::testing_support::CliResult;
 
 class Scratch {
  public:
@@ -64,14 +55,7 @@ class Scratch {
 
   // Runs mixora here with no terminal on standard input.
   CliResult Run(const std::string& arguments) const {
-    std::string command = "cd '" + path_.string() + "' && '" + MIXORA_CLI_PATH + "' " +
-                          arguments + " > cli.out 2> cli.err < /dev/null";
-    int raw = std::system(command.c_str());
-    CliResult result;
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.out = ReadAll(path_ / "cli.out");
-    result.err = ReadAll(path_ / "cli.err");
-    return result;
+    return mixora::testing_support::RunCliLine(path_, arguments);
   }
 
   // Whether the program's help lists the command among its subcommands.
@@ -178,7 +162,7 @@ TEST(SimulationRecovery, KnownCompositionLiesWithinTheReportedIntervals) {
     fs::copy_file(example / name, scratch.path() / name);
 
   CliResult simulated = scratch.Run("simulate tavrin_sim.mcf --quiet");
-  ASSERT_EQ(simulated.status, 0) << simulated.out << simulated.err;
+  ASSERT_EQ(simulated.exitCode, 0) << simulated.out << simulated.err;
 
   // The analysis: "analyze" in one step when the program has it, otherwise
   // load, run and report one after another.
@@ -195,7 +179,7 @@ TEST(SimulationRecovery, KnownCompositionLiesWithinTheReportedIntervals) {
   }
   for (const std::string& step : steps) {
     CliResult result = scratch.Run(step);
-    ASSERT_EQ(result.status, 0) << step << "\n" << result.out << result.err;
+    ASSERT_EQ(result.exitCode, 0) << step << "\n" << result.out << result.err;
   }
 
   fs::path reportPath;
@@ -205,13 +189,13 @@ TEST(SimulationRecovery, KnownCompositionLiesWithinTheReportedIntervals) {
       reportPath = entry.path();
   }
   ASSERT_FALSE(reportPath.empty()) << "no stock composition report in output/";
-  std::map<std::string, ReportRow> rows = LastCompositionTable(ReadAll(reportPath));
-  std::map<std::string, int> ids = StockIdsByName(ReadAll(scratch.path() / "tavrin_sim.tcf"));
+  std::map<std::string, ReportRow> rows = LastCompositionTable(ReadFileBytes(reportPath));
+  std::map<std::string, int> ids = StockIdsByName(ReadFileBytes(scratch.path() / "tavrin_sim.tcf"));
   ASSERT_EQ(ids.size(), 12u);
-  ASSERT_EQ(rows.size(), ids.size()) << ReadAll(reportPath);
+  ASSERT_EQ(rows.size(), ids.size()) << ReadFileBytes(reportPath);
 
-  const std::map<int, double> nominal = NominalProportions(ReadAll(scratch.path() / "tavrin_sim.mcf"));
-  const std::map<int, double> drawn = DrawnProportions(ReadAll(scratch.path() / "tavrin_sim.gen"));
+  const std::map<int, double> nominal = NominalProportions(ReadFileBytes(scratch.path() / "tavrin_sim.mcf"));
+  const std::map<int, double> drawn = DrawnProportions(ReadFileBytes(scratch.path() / "tavrin_sim.gen"));
   ASSERT_EQ(nominal.size(), 5u);
   for (const auto& [name, id] : ids) {
     SCOPED_TRACE(name);

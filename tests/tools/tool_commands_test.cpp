@@ -1,6 +1,5 @@
 // The tool commands, run as a user runs them.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -12,43 +11,29 @@
 #include "input/load_data.h"
 #include "tools/format_writers.h"
 #include "tools/tool_run_loading.h"
+#include "support/cli_runner.h"
 #include "tools/tool_test_files.h"
 
 namespace mixora {
 namespace {
 
 using tools_testing::LoadAndPack;
+using testing_support::RunCliLine;
 using tools_testing::ReadFile;
 using tools_testing::ScratchFolder;
 using tools_testing::WriteFile;
 
 const std::string kGenepopData = std::string(MIXORA_TEST_DATA_DIR) + "/genepop";
 
-struct CliResult {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-// Runs mixora in `folder` with no terminal on standard input.
-CliResult RunCli(const ScratchFolder& folder, const std::string& arguments) {
-  std::string command = "cd '" + folder.path() + "' && '" + MIXORA_CLI_PATH + "' " + arguments +
-                        " > cli.out 2> cli.err < /dev/null";
-  int raw = std::system(command.c_str());
-  CliResult result;
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  result.out = ReadFile(folder / "cli.out");
-  result.err = ReadFile(folder / "cli.err");
-  return result;
-}
+using testing_support::CliResult;
 
 TEST(ToolCommands, GenepopConvertOfAMessyFileGivesLoadableFiles) {
   ScratchFolder dir;
   std::filesystem::copy_file(kGenepopData + "/chum_label_baseline.gen", dir / "chum.gen");
   std::filesystem::copy_file(kGenepopData + "/chum_label_mixture.gen", dir / "fishery.gen");
-  CliResult run = RunCli(dir, "genepop-convert --baseline chum.gen --mixture fishery.gen "
+  CliResult run = RunCliLine(dir.path(), "genepop-convert --baseline chum.gen --mixture fishery.gen "
                               "--control chum.tcf");
-  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  ASSERT_EQ(run.exitCode, 0) << run.out << run.err;
   EXPECT_NE(run.out.find("Convert Info: 4 9 not found for char OKE3 for Fish 2 in POP 2010, "
                          "early (Line 7)\n"),
             std::string::npos)
@@ -92,8 +77,8 @@ TEST(ToolCommands, GenepopConvertFailuresExitNonZero) {
        "mixora: cannot write the log to good.gen: it is good.gen, a file of the conversion"},
   };
   for (const auto& c : cases) {
-    CliResult run = RunCli(dir, c.arguments);
-    EXPECT_NE(run.status, 0) << c.arguments;
+    CliResult run = RunCliLine(dir.path(), c.arguments);
+    EXPECT_NE(run.exitCode, 0) << c.arguments;
     const std::string& text = std::string(c.where) == "out" ? run.out : run.err;
     EXPECT_NE(text.find(c.text), std::string::npos) << c.arguments << "\n" << run.out << run.err;
   }
@@ -104,14 +89,14 @@ TEST(ToolCommands, GenepopConvertAsksBeforeReplacingAnOutput) {
   ScratchFolder dir;
   WriteFile(dir / "good.gen", "Label\r\nL1\r\nL2\r\nPOP 4\r\nA, 0101 0202\r\n");
   WriteFile(dir / "good_Mixora.gen", "keep me");
-  CliResult refused = RunCli(dir, "genepop-convert --baseline good.gen");
-  EXPECT_EQ(refused.status, 1);
+  CliResult refused = RunCliLine(dir.path(), "genepop-convert --baseline good.gen");
+  EXPECT_EQ(refused.exitCode, 1);
   EXPECT_NE(refused.err.find("not overwriting " + std::string("good_Mixora.gen")),
             std::string::npos)
       << refused.err;
   EXPECT_EQ(ReadFile(dir / "good_Mixora.gen"), "keep me");
-  CliResult replaced = RunCli(dir, "genepop-convert --baseline good.gen --overwrite");
-  EXPECT_EQ(replaced.status, 0) << replaced.err;
+  CliResult replaced = RunCliLine(dir.path(), "genepop-convert --baseline good.gen --overwrite");
+  EXPECT_EQ(replaced.exitCode, 0) << replaced.err;
   EXPECT_EQ(ReadFile(dir / "good_Mixora.gen").rfind("#004 A\r\n", 0), 0u);
 }
 
@@ -120,38 +105,38 @@ TEST(ToolCommands, ExportWritesTheChosenFormats) {
   std::unique_ptr<RunRecord> run =
       LoadAndPack(std::string(MIXORA_EXAMPLES_DIR) + "/tavrin/tavrin.tcf", dir / "tavrin.rcf");
   ASSERT_TRUE(run);
-  CliResult exported = RunCli(
-      dir, "export tavrin.rcf --out out/chum --control spam --baseline talmo --mixture digits");
-  ASSERT_EQ(exported.status, 0) << exported.out << exported.err;
+  CliResult exported = RunCliLine(
+      dir.path(), "export tavrin.rcf --out out/chum --control spam --baseline talmo --mixture digits");
+  ASSERT_EQ(exported.exitCode, 0) << exported.out << exported.err;
   EXPECT_EQ(ReadFile(dir / "out/chum.bse"), FormatTalmoBaseline(*run));
   EXPECT_EQ(ReadFile(dir / "out/chum.mix"), FormatDigitMixture(*run));
   EXPECT_EQ(ReadFile(dir / "out/chum.ctl").rfind("* Estimation : ", 0), 0u);
   EXPECT_NE(exported.out.find("Conversion Succeeded"), std::string::npos);
 
-  CliResult defaults = RunCli(dir, "export tavrin.rcf --out plain.x --no-control");
-  EXPECT_EQ(defaults.status, 0) << defaults.err;
+  CliResult defaults = RunCliLine(dir.path(), "export tavrin.rcf --out plain.x --no-control");
+  EXPECT_EQ(defaults.exitCode, 0) << defaults.err;
   EXPECT_EQ(ReadFile(dir / "plain.bse"), FormatSpamBaseline(*run));
   EXPECT_EQ(ReadFile(dir / "plain.mix"), FormatGenepopMixture(*run, true));
   EXPECT_FALSE(std::filesystem::exists(dir / "plain.tcf"));
 
-  EXPECT_NE(RunCli(dir, "export tavrin.rcf --out x --control oncor").status, 0);
+  EXPECT_NE(RunCliLine(dir.path(), "export tavrin.rcf --out x --control oncor").exitCode, 0);
   WriteFile(dir / "junk.rcf", "not a run control file at all");
-  EXPECT_NE(RunCli(dir, "export junk.rcf --out y").status, 0);
+  EXPECT_NE(RunCliLine(dir.path(), "export junk.rcf --out y").exitCode, 0);
   EXPECT_FALSE(std::filesystem::exists(dir / "y.tcf"));
 }
 
 TEST(ToolCommands, SpamToTcfConvertsAndCounts) {
   ScratchFolder dir;
   std::string ctl = std::string(MIXORA_EXAMPLES_DIR) + "/tavrin_spam/tavrin_spam.ctl";
-  CliResult one = RunCli(dir, "spam-to-tcf '" + ctl + "' --out converted");
-  EXPECT_EQ(one.status, 0) << one.out << one.err;
+  CliResult one = RunCliLine(dir.path(), "spam-to-tcf '" + ctl + "' --out converted");
+  EXPECT_EQ(one.exitCode, 0) << one.out << one.err;
   EXPECT_NE(one.out.find("Control File Load SUCCESS!!"), std::string::npos);
   EXPECT_NE(one.out.find("1 file converted"), std::string::npos);
   EXPECT_EQ(ReadFile(dir / "converted/tavrin_spam.Tcf").rfind("MIXORA\r\n", 0), 0u);
 
   WriteFile(dir / "bad.ctl", "* nothing\r\n");
-  CliResult two = RunCli(dir, "spam-to-tcf bad.ctl '" + ctl + "' --out converted --overwrite");
-  EXPECT_EQ(two.status, 1);
+  CliResult two = RunCliLine(dir.path(), "spam-to-tcf bad.ctl '" + ctl + "' --out converted --overwrite");
+  EXPECT_EQ(two.exitCode, 1);
   EXPECT_NE(two.out.find("1 file converted"), std::string::npos) << two.out;
 }
 
@@ -165,27 +150,27 @@ TEST(ToolCommands, CleanupShowsCountsAndDeletesOnlyWhatWasAskedAndConfirmed) {
   WriteFile(dir / "run/run_POP_01.Sum", "s");
   WriteFile(dir / "run/key.dbp", "k");
 
-  CliResult dry = RunCli(dir, "cleanup run/run.rcf --dry-run");
-  EXPECT_EQ(dry.status, 0) << dry.err;
+  CliResult dry = RunCliLine(dir.path(), "cleanup run/run.rcf --dry-run");
+  EXPECT_EQ(dry.exitCode, 0) << dry.err;
   EXPECT_NE(dry.out.find("Stock Assignments (.sta)"), std::string::npos);
   EXPECT_NE(dry.out.find("5.86KB"), std::string::npos) << dry.out;
 
-  CliResult unconfirmed = RunCli(dir, "cleanup run --kinds sta");
-  EXPECT_EQ(unconfirmed.status, 1);
+  CliResult unconfirmed = RunCliLine(dir.path(), "cleanup run --kinds sta");
+  EXPECT_EQ(unconfirmed.exitCode, 1);
   EXPECT_NE(unconfirmed.err.find("nothing deleted"), std::string::npos) << unconfirmed.err;
   EXPECT_TRUE(std::filesystem::exists(dir / "run/run_POP_01_01.Sta"));
 
-  CliResult asked = RunCli(dir, "cleanup run --kinds sta,.SUM --yes");
-  EXPECT_EQ(asked.status, 0) << asked.err;
+  CliResult asked = RunCliLine(dir.path(), "cleanup run --kinds sta,.SUM --yes");
+  EXPECT_EQ(asked.exitCode, 0) << asked.err;
   EXPECT_FALSE(std::filesystem::exists(dir / "run/run_POP_01_01.Sta"));
   EXPECT_FALSE(std::filesystem::exists(dir / "run/run_POP_01.Sum"));
   EXPECT_TRUE(std::filesystem::exists(dir / "run/run.rcf"));
   EXPECT_TRUE(std::filesystem::exists(dir / "run/key.dbp"));
 
-  EXPECT_EQ(RunCli(dir, "cleanup run --kinds dbp --yes").status, 1);
-  EXPECT_EQ(RunCli(dir, "cleanup run --kinds exe --yes").status, 1);
+  EXPECT_EQ(RunCliLine(dir.path(), "cleanup run --kinds dbp --yes").exitCode, 1);
+  EXPECT_EQ(RunCliLine(dir.path(), "cleanup run --kinds exe --yes").exitCode, 1);
   EXPECT_TRUE(std::filesystem::exists(dir / "run/key.dbp"));
-  EXPECT_EQ(RunCli(dir, "cleanup nowhere").status, 1);
+  EXPECT_EQ(RunCliLine(dir.path(), "cleanup nowhere").exitCode, 1);
 }
 
 }  // namespace
