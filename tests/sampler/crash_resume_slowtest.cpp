@@ -90,6 +90,25 @@ void ExpectSameResults(const ScratchFolder& want, const ScratchFolder& got) {
   }
 }
 
+// Waits until every chain's sample file has grown past its first size (each
+// chain has saved samples, so it is under way) or the time is up.
+void WaitUntilEveryChainHasSaved(const ScratchFolder& folder, std::chrono::milliseconds limit) {
+  const auto until = Clock::now() + limit;
+  std::vector<std::uintmax_t> first(kChains, 0);
+  for (;;) {
+    int saved = 0;
+    for (int chain = 0; chain < kChains; ++chain) {
+      std::error_code ec;
+      const std::uintmax_t size = fs::file_size(ChainFile(folder, chain, "Sta"), ec);
+      if (ec || size == 0) continue;
+      if (first[chain] == 0) first[chain] = size;
+      else if (size > first[chain]) ++saved;
+    }
+    if (saved == kChains || Clock::now() > until) return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+}
+
 class CrashResume : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -142,7 +161,9 @@ TEST_F(CrashResume, InterruptSavesEveryChainAndALaterRunFinishesThem) {
   ScratchFolder interrupted;
   PrepareExample(interrupted);
   const pid_t pid = StartRun(interrupted);
-  std::this_thread::sleep_for(std::chrono::milliseconds(wholeRunMs_ / 3));
+  // Timed sleeps either stop chains that have not begun on a busy machine or
+  // miss a run that finishes early on an idle one; progress decides instead.
+  WaitUntilEveryChainHasSaved(interrupted, std::chrono::milliseconds(wholeRunMs_ * 10));
   kill(pid, SIGINT);
   ASSERT_EQ(Wait(pid), 130);
   for (int chain = 0; chain < kChains; ++chain) {
