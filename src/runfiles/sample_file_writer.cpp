@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/paths.h"
+#include "runfiles/block_undo.h"
 #include "runfiles/run_file_names.h"
 #include "runfiles/sample_block.h"
 #include "runfiles/sample_file_header.h"
@@ -61,27 +62,52 @@ int TruncateAt(std::FILE* file, int64_t length) {
 }
 
 // Writes the pending records as one block. A failed write is cut back off
-// the file so it stays readable, and the records stay pending.
+// the file so it stays readable, and the records stay pending. A block that
+// overwrites the last one in place is guarded by an undo file and, when it
+// fails, the old block is put back.
 int FlushWriter(SampleFileWriter& w) {
   if (w.pending == 0) return 1;
   if (w.file == nullptr) return 0;
   off_t start = ftello(w.file);
   if (start < 0) return 0;
+  const bool replacing = w.truncateAfterWrite && w.replacedOffset >= 0;
+  if (replacing && SaveBlockUndo(w.path, w.replacedOffset, w.replacedBlock) == 0) return 0;
   // Flushed at once so that a full disk shows here, while the block can
   // still be taken back, rather than at some later write.
   if (WriteSampleBlock(w.file, w.buffer.data(), w.pending,
                        static_cast<std::size_t>(w.pending) * RecordBytes(w)) == 0 ||
       std::fflush(w.file) != 0) {
     std::clearerr(w.file);
-    TruncateAt(w.file, start);
+    if (!replacing) {
+      TruncateAt(w.file, start);
+    } else if (PutBlockBack(w.file, w.replacedOffset, w.replacedBlock) == 1) {
+      DropBlockUndo(w.path);
+      fseeko(w.file, static_cast<off_t>(w.replacedOffset), SEEK_SET);
+    }
     return 0;
   }
   if (w.truncateAfterWrite) {
     if (TruncateHere(w.file) == 0) return 0;
+    if (replacing) {
+      // The undo file may go only once the new block is on disk.
+      if (CommitFile(w.file) == 0) return 0;
+      DropBlockUndo(w.path);
+      w.replacedBlock.clear();
+      w.replacedOffset = -1;
+    }
     w.truncateAfterWrite = false;
   }
   w.pending = 0;
   return 1;
+}
+
+// The bytes of a block as stored: its header and compressed data.
+int ReadStoredBlock(std::FILE* file, const SampleBlockSpot& spot, std::vector<uint8_t>& bytes) {
+  bytes.assign(kSampleBlockHeaderSize + spot.header.compressedLength, 0);
+  return fseeko(file, static_cast<off_t>(spot.offset), SEEK_SET) == 0 &&
+                 std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size()
+             ? 1
+             : 0;
 }
 
 uint8_t* NextRow(SampleFileWriter& w) {
@@ -163,6 +189,8 @@ std::FILE* OpenSampleFileForWriting(ChainSampleFiles& files, RunRecord& run, int
   w.capacity = static_cast<uint32_t>(ClampSaveEvery(run.settings.SaveEvery));
   w.pending = 0;
   w.truncateAfterWrite = false;
+  w.replacedBlock.clear();
+  w.replacedOffset = -1;
   uint32_t chain = ChainType(chainIndex);
 
   if (!resuming && FileExists(w.path) && !run.overwriteAll) {
@@ -217,6 +245,9 @@ std::FILE* OpenSampleFileForWriting(ChainSampleFiles& files, RunRecord& run, int
     ShowMessage(ui, kErrorBox | chain, "Cannot Open %s", w.path.c_str());
     std::fclose(file);
     return nullptr;
+  } else {
+    // An undo file of the file this one replaces must never be applied to it.
+    DropBlockUndo(w.path);
   }
   w.file = file;
   return file;
@@ -226,6 +257,9 @@ int ResumeSampleFile(SampleFileWriter& w, uint32_t recordsToKeep, std::string& e
   error.clear();
   w.pending = 0;
   w.truncateAfterWrite = false;
+  w.replacedBlock.clear();
+  w.replacedOffset = -1;
+  if (ApplyBlockUndo(w.file, w.path, error) == 0) return 0;
   SampleFileHeader header = MakeSampleFileHeader(w.valuesPerRecord, w.thinning, 0, w.capacity,
                                                  w.elementSize);
   int64_t fileSize = SampleFileSize(w.file);
@@ -272,7 +306,8 @@ int ResumeSampleFile(SampleFileWriter& w, uint32_t recordsToKeep, std::string& e
     // The last kept block is read whole when it becomes pending records or
     // loses its trailing records.
     if (keptInLast < w.capacity || straddles) {
-      if (fseeko(w.file, static_cast<off_t>(last.offset + kSampleBlockHeaderSize), SEEK_SET) != 0)
+      if (ReadStoredBlock(w.file, last, w.replacedBlock) == 0 ||
+          fseeko(w.file, static_cast<off_t>(last.offset + kSampleBlockHeaderSize), SEEK_SET) != 0)
         return Fail(error, "Cannot read " + w.path);
       std::vector<uint8_t> records(last.header.uncompressedLength);
       BlockStatus status =
@@ -286,7 +321,8 @@ int ResumeSampleFile(SampleFileWriter& w, uint32_t recordsToKeep, std::string& e
       std::size_t keptBytes = static_cast<std::size_t>(keptInLast) * RecordBytes(w);
       std::memcpy(w.buffer.data(), records.data(), keptBytes);
       if (straddles) {
-        if (fseeko(w.file, static_cast<off_t>(last.offset), SEEK_SET) != 0 ||
+        if (SaveBlockUndo(w.path, last.offset, w.replacedBlock) == 0 ||
+            fseeko(w.file, static_cast<off_t>(last.offset), SEEK_SET) != 0 ||
             WriteSampleBlock(w.file, records.data(), keptInLast, keptBytes) == 0)
           return Fail(error, "Cannot write " + w.path);
         keptEnd = ftello(w.file);
@@ -299,9 +335,19 @@ int ResumeSampleFile(SampleFileWriter& w, uint32_t recordsToKeep, std::string& e
     error = "Cannot write " + w.path;
     return 0;
   }
+  if (straddles) {
+    // The cut block is on disk: its undo file has done its work, and the
+    // block a later overwrite replaces is the cut one.
+    last.header.compressedLength =
+        static_cast<uint32_t>(keptEnd - last.offset - static_cast<int64_t>(kSampleBlockHeaderSize));
+    if (CommitFile(w.file) == 0 || ReadStoredBlock(w.file, last, w.replacedBlock) == 0)
+      return Fail(error, "Cannot write " + w.path);
+    DropBlockUndo(w.path);
+  }
   if (haveLast && keptInLast < w.capacity) {
     w.pending = keptInLast;
     w.truncateAfterWrite = true;
+    w.replacedOffset = last.offset;
     if (fseeko(w.file, static_cast<off_t>(last.offset), SEEK_SET) != 0)
       return Fail(error, "Cannot read " + w.path);
   } else if (std::fseek(w.file, 0, SEEK_END) != 0) {
@@ -427,6 +473,8 @@ int CloseChainSamples(ChainSampleFiles& files) {
     w->buffer.clear();
     w->buffer.shrink_to_fit();
     w->truncateAfterWrite = false;
+    w->replacedBlock.clear();
+    w->replacedOffset = -1;
   }
   return ok;
 }

@@ -30,6 +30,10 @@ struct SampleFileWriter {
   // After a resume the first flush overwrites the last block in place; a
   // shorter new block must not leave the old block's tail behind it.
   bool truncateAfterWrite = false;
+  // The block that overwrite replaces, as stored, and where: it goes to an
+  // undo file before the overwrite and back into place if the write fails.
+  std::vector<uint8_t> replacedBlock;
+  int64_t replacedOffset = -1;
 };
 
 struct ChainSampleFiles {
@@ -76,7 +80,10 @@ std::FILE* OpenSampleFileForWriting(ChainSampleFiles& files, RunRecord& run, int
 // straddling it is rewritten with its leading records only, and the header
 // count becomes recordsToKeep. When the last kept block is partial its
 // records become the pending records and the next flush overwrites it in
-// place; when it is full, writing continues at the end. Returns 1, or 0 with
+// place; when it is full, writing continues at the end. A block left torn by
+// a crash during such an overwrite is first put back from its undo file
+// (see block_undo.h), and the in-place rewrite here goes through one too.
+// Returns 1, or 0 with
 // error set when a block is damaged ("Corrupt file" and what is wrong) or the
 // file holds fewer than recordsToKeep records.
 int ResumeSampleFile(SampleFileWriter& writer, uint32_t recordsToKeep, std::string& error);

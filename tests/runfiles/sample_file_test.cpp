@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <utility>
 #include <random>
 #include <regex>
 #include <string>
 #include <vector>
 
+#include "runfiles/block_undo.h"
 #include "runfiles/sample_block.h"
 #include "runfiles/sample_file_header.h"
 #include "runfiles/sample_file_reader.h"
@@ -323,6 +326,120 @@ TEST(SampleFileWriter, ResumeRefusesFilesItCannotContinue) {
   ASSERT_FALSE(log.texts.empty());
   EXPECT_EQ(log.texts.back().rfind("Corrupt file\r\n" + sta, 0), 0u) << log.texts.back();
   std::fclose(resumed.chainLog);
+}
+
+// Where each block lies in the raw bytes: offset and stored length.
+std::vector<std::pair<std::size_t, std::size_t>> BlockSpans(const std::vector<uint8_t>& bytes) {
+  std::vector<std::pair<std::size_t, std::size_t>> spans;
+  std::size_t at = kSampleFileHeaderSize;
+  while (at + kSampleBlockHeaderSize <= bytes.size()) {
+    const std::size_t length =
+        kSampleBlockHeaderSize + DecodeSampleBlockHeader(bytes.data() + at).compressedLength;
+    spans.emplace_back(at, length);
+    at += length;
+  }
+  return spans;
+}
+
+// A resumed chain's first save rewrites the last block in place, over
+// records its restart file counts; so does the cut of a block straddling
+// the restart total. A crash anywhere in those writes must leave a file the
+// next resume mends to exactly the restart file's records.
+TEST(SampleFileWriter, CrashDuringAnInPlaceRewriteLosesNoCountedRecord) {
+  enum Moment { kInsideNewBlock, kAfterNewBlock, kWhileSavingUndo, kInsideStraddleCut };
+  struct Case {
+    const char* name;
+    Moment moment;
+    uint32_t written;  // records before the stop
+    uint32_t keep;     // the restart file's total
+  } cases[] = {
+      {"crash inside the new block", kInsideNewBlock, 2350, 2350},
+      {"crash after the new block, before the undo file went", kAfterNewBlock, 2350, 2350},
+      {"crash while the undo file was written", kWhileSavingUndo, 2350, 2350},
+      {"crash inside the cut of a straddling block", kInsideStraddleCut, 3000, 1500},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TempFolder folder;
+    RunRecord run = SmallRun(folder, 3, 4, 1000);
+    WriteChain(run, 0, c.written);
+    const std::string ise = folder.File("T_POP_01_01.Ise");
+    const auto before = ReadBytes(ise);
+    const auto spans = BlockSpans(before);
+    ASSERT_GE(spans.size(), 2u);
+
+    if (c.moment == kInsideStraddleCut) {
+      // The block holding record 1500 is saved for undo, then torn.
+      const auto [offset, length] = spans[1];
+      const std::vector<uint8_t> old(before.begin() + offset, before.begin() + offset + length);
+      ASSERT_EQ(SaveBlockUndo(ise, static_cast<int64_t>(offset), old), 1);
+      auto torn = before;
+      torn.resize(offset + 40);
+      std::fill(torn.begin() + offset, torn.end(), 0x55);
+      WriteBytes(ise, torn);
+    } else {
+      ChainSampleFiles resumed;
+      resumed.assignment.total = resumed.composition.total = c.keep;
+      ASSERT_EQ(OpenChainOutputs(resumed, run, 0, 1, 2, true, {}), 0);
+      AppendRecords(resumed, 30);
+      const int64_t offset = resumed.composition.replacedOffset;
+      ASSERT_EQ(offset, static_cast<int64_t>(spans.back().first));
+      const std::vector<uint8_t> old = resumed.composition.replacedBlock;
+      if (c.moment == kAfterNewBlock) {
+        ASSERT_EQ(FlushChainSamples(resumed), 1);
+      }
+      std::fclose(resumed.assignment.file);
+      std::fclose(resumed.composition.file);
+      std::fclose(resumed.chainLog);
+      if (c.moment == kAfterNewBlock) {
+        ASSERT_EQ(SaveBlockUndo(ise, offset, old), 1);
+      } else if (c.moment == kInsideNewBlock) {
+        ASSERT_EQ(SaveBlockUndo(ise, offset, old), 1);
+        auto torn = ReadBytes(ise);
+        torn.resize(static_cast<std::size_t>(offset) + 30);
+        std::fill(torn.begin() + offset, torn.end(), 0x55);
+        WriteBytes(ise, torn);
+      } else {
+        std::vector<uint8_t> partial = {'M', 'X', 'U', 'N', 'D', 'O', 1, 0, 9};
+        WriteBytes(BlockUndoPath(ise), partial);
+      }
+    }
+
+    ChainSampleFiles again;
+    again.assignment.total = again.composition.total = c.keep;
+    MessageLog log;
+    ASSERT_EQ(OpenChainOutputs(again, run, 0, 1, 2, true, log.ui), 0)
+        << (log.texts.empty() ? "" : log.texts.back());
+    EXPECT_FALSE(std::filesystem::exists(BlockUndoPath(ise)));
+    std::fflush(again.composition.file);
+    ExpectCompositionRecords(ise, c.keep, 3);
+    AppendRecords(again, 120);
+    ASSERT_EQ(CloseChainSamples(again), 1);
+    std::fclose(again.chainLog);
+    EXPECT_EQ(HeaderOf(ReadBytes(ise)).recordCount, c.keep + 120);
+    ExpectCompositionRecords(ise, c.keep + 120, 3);
+    ExpectAssignmentRecords(folder.File("T_POP_01_01.Sta"), c.keep + 120, 4, 3);
+  }
+}
+
+// An undo file left beside a sample file that a fresh start replaces belongs
+// to the old file: it must go, or a later resume would write old bytes into
+// the new samples.
+TEST(SampleFileWriter, FreshStartDropsAnOldUndoFile) {
+  TempFolder folder;
+  RunRecord run = SmallRun(folder, 3, 4, 1000);
+  const std::string ise = folder.File("T_POP_01_01.Ise");
+  WriteChain(run, 0, 10);
+  ASSERT_EQ(SaveBlockUndo(ise, 40, std::vector<uint8_t>(64, 0x55)), 1);
+  run.overwriteAll = true;
+  WriteChain(run, 0, 1500);
+  EXPECT_FALSE(std::filesystem::exists(BlockUndoPath(ise)));
+  ChainSampleFiles resumed;
+  resumed.assignment.total = resumed.composition.total = 1500;
+  ASSERT_EQ(OpenChainOutputs(resumed, run, 0, 1, 2, true, {}), 0);
+  ASSERT_EQ(CloseChainSamples(resumed), 1);
+  std::fclose(resumed.chainLog);
+  ExpectCompositionRecords(ise, 1500, 3);
 }
 
 // A full disk is reported, not taken for a written block: the records stay
