@@ -40,23 +40,8 @@ inline std::string ShellQuote(const std::string& text) {
   return quoted + "'";
 }
 
-// Runs mixora with args in folder. The streams are captured in two hidden
-// files of the folder.
-inline CliResult RunCli(const std::filesystem::path& folder, const std::vector<std::string>& args) {
-  std::string command = "cd " + ShellQuote(folder.string()) + " && " + ShellQuote(MIXORA_CLI_PATH);
-  for (const std::string& arg : args) command += " " + ShellQuote(arg);
-  const std::filesystem::path out = folder / ".cli_out", err = folder / ".cli_err";
-  command += " >" + ShellQuote(out.string()) + " 2>" + ShellQuote(err.string()) + " </dev/null";
-  const int status = std::system(command.c_str());
-  CliResult result;
-  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  result.out = ReadFileBytes(out);
-  result.err = ReadFileBytes(err);
-  return result;
-}
-
-// The same with the arguments written as one line of shell words, as a
-// biologist would type them.
+// Runs mixora with `arguments` (shell words, as typed) in folder. The
+// streams are captured in two hidden files of the folder.
 inline CliResult RunCliLine(const std::filesystem::path& folder, const std::string& arguments) {
   const std::filesystem::path out = folder / ".cli_out", err = folder / ".cli_err";
   const std::string command = "cd " + ShellQuote(folder.string()) + " && " +
@@ -69,6 +54,13 @@ inline CliResult RunCliLine(const std::filesystem::path& folder, const std::stri
   result.out = ReadFileBytes(out);
   result.err = ReadFileBytes(err);
   return result;
+}
+
+// The same with each argument given on its own and quoted here.
+inline CliResult RunCli(const std::filesystem::path& folder, const std::vector<std::string>& args) {
+  std::string arguments;
+  for (const std::string& arg : args) arguments += (arguments.empty() ? "" : " ") + ShellQuote(arg);
+  return RunCliLine(folder, arguments);
 }
 
 }  // namespace mixora::testing_support
