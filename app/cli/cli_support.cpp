@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <memory>
+#include <mutex>
 #include <cstdio>
 #include <iostream>
 
@@ -115,24 +117,29 @@ Interaction MakeTerminalInteraction(const CliOptions& options) {
   Interaction ui;
   ui.quiet = options.quiet;
   bool overwriteAll = options.overwrite;
-  ui.message = [overwriteAll](uint32_t type, const std::string& text) -> int {
+  // Chains run on threads of their own and may speak at the same moment: one
+  // message (or question and answer) at a time, each written in one piece so
+  // that no two messages mix on the terminal.
+  auto speaking = std::make_shared<std::mutex>();
+  ui.message = [overwriteAll, speaking](uint32_t type, const std::string& text) -> int {
     std::vector<ButtonChoice> buttons = ButtonsOf(type);
     bool isOverwrite = text.rfind("Overwrite ", 0) == 0;
     if (isOverwrite && overwriteAll) return kIdYesToAll;
+    std::lock_guard<std::mutex> lock(*speaking);
     std::string prefix = ChainPrefix(type);
     if (buttons.empty()) {
-      std::cerr << prefix << text << "\n";
+      std::cerr << (prefix + text + "\n") << std::flush;
       return kIdOk;
     }
     if (!StdinIsTerminal()) {
       int answer = DefaultAnswer(type);
       if (isOverwrite)
-        std::cerr << "mixora: not overwriting " << text.substr(10)
-                  << " (no terminal to ask; use --overwrite)\n";
+        std::cerr << ("mixora: not overwriting " + text.substr(10) +
+                      " (no terminal to ask; use --overwrite)\n");
       else
-        std::cerr << prefix << text << " -> "
-                  << (answer == kIdNo ? "No" : answer == kIdCancel ? "Cancel" : "default")
-                  << " (no terminal to ask)\n";
+        std::cerr << (prefix + text + " -> " +
+                      (answer == kIdNo ? "No" : answer == kIdCancel ? "Cancel" : "default") +
+                      " (no terminal to ask)\n");
       return answer;
     }
     for (;;) {
