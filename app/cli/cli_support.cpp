@@ -3,10 +3,10 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <memory>
-#include <mutex>
 #include <cstdio>
 #include <iostream>
+#include <memory>
+#include <mutex>
 
 namespace mixora::cli {
 

@@ -1,6 +1,5 @@
 #include "runfiles/block_undo.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -9,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+
+#include "core/atomic_file.h"
 
 namespace mixora {
 namespace {
@@ -37,16 +38,6 @@ uint32_t Crc(const std::vector<uint8_t>& bytes, std::size_t from) {
   return static_cast<uint32_t>(crc);
 }
 
-// A new folder entry survives a power cut only once the folder is synced.
-void SyncFolderOf(const std::string& path) {
-  std::filesystem::path folder = std::filesystem::path(path).parent_path();
-  if (folder.empty()) folder = std::filesystem::path(".");
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-
 }  // namespace
 
 std::string BlockUndoPath(const std::string& samplePath) { return samplePath + ".undo"; }
@@ -62,17 +53,7 @@ int SaveBlockUndo(const std::string& samplePath, int64_t offset, const std::vect
   for (int i = 0; i < 4; ++i) content[20 + i] = static_cast<uint8_t>(crc >> (8 * i));
 
   const std::string path = BlockUndoPath(samplePath);
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) return 0;
-  bool ok = std::fwrite(content.data(), 1, content.size(), file) == content.size() &&
-            std::fflush(file) == 0 && ::fsync(fileno(file)) == 0;
-  if (std::fclose(file) != 0) ok = false;
-  if (!ok) {
-    std::remove(path.c_str());
-    return 0;
-  }
-  SyncFolderOf(path);
-  return 1;
+  return ReplaceFileAtomically(path + ".tmp", path, content.data(), content.size());
 }
 
 int PutBlockBack(std::FILE* file, int64_t offset, const std::vector<uint8_t>& bytes) {
@@ -112,6 +93,8 @@ int ApplyBlockUndo(std::FILE* file, const std::string& samplePath, std::string& 
 void DropBlockUndo(const std::string& samplePath) {
   std::error_code ec;
   std::filesystem::remove(BlockUndoPath(samplePath), ec);
+  // A crash while an undo file was written leaves only its temporary file.
+  std::filesystem::remove(BlockUndoPath(samplePath) + ".tmp", ec);
 }
 
 }  // namespace mixora

@@ -17,8 +17,8 @@ namespace mixora {
 // "<sample file>.undo".
 std::string BlockUndoPath(const std::string& samplePath);
 
-// Writes the undo file for the block stored as `bytes` at `offset` and has
-// it (and its folder entry) on disk before returning. 1 or 0.
+// Writes the undo file for the block stored as `bytes` at `offset`, whole
+// or not at all, and has it on disk before returning. 1 or 0.
 int SaveBlockUndo(const std::string& samplePath, int64_t offset, const std::vector<uint8_t>& bytes);
 
 // Writes `bytes` back at `offset` of the open file, cuts the file right
@@ -26,13 +26,13 @@ int SaveBlockUndo(const std::string& samplePath, int64_t offset, const std::vect
 int PutBlockBack(std::FILE* file, int64_t offset, const std::vector<uint8_t>& bytes);
 
 // Mends the open sample file from its undo file, if there is one: a whole
-// undo file is put back (PutBlockBack) and removed; a torn one, left by a
-// crash while it was being written and so before the sample file was
-// touched, is removed. Returns 1, or 0 with error set when the block cannot
-// be put back (the undo file is then kept for another try).
+// undo file is put back (PutBlockBack) and removed; one that does not check
+// out (damaged from outside: it is written whole or not at all) is removed.
+// Returns 1, or 0 with error set when the block cannot be put back (the
+// undo file is then kept for another try).
 int ApplyBlockUndo(std::FILE* file, const std::string& samplePath, std::string& error);
 
-// Removes the undo file, if any.
+// Removes the undo file and its temporary file, if any.
 void DropBlockUndo(const std::string& samplePath);
 
 }  // namespace mixora
