@@ -1,5 +1,7 @@
 #include "main_window.h"
 
+#include "tool_windows.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -66,6 +68,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   connect(noticeTimer_, &QTimer::timeout, this, &MainWindow::drainNotices);
   refreshTimer_ = new QTimer(this);
   connect(refreshTimer_, &QTimer::timeout, this, &MainWindow::onTick);
+  InstallToolWindows(*this);
   updateCommandStates();
 }
 
@@ -350,6 +353,10 @@ bool MainWindow::openRunFile(const QString& path) {
   if (session_.run != nullptr && !closeRun()) return false;
   if (QFileInfo(path).suffix().compare("rcf", Qt::CaseInsensitive) != 0) {
     // Text and SPAM control files become runs through the load window.
+    if (loadControlFile) {
+      loadControlFile(path);
+      return session_.run != nullptr;
+    }
     ShowMessageBox(this, kMbIconInformation,
                    QString("%1\r\nis not a run control file (.rcf). Load it with Tools / TCF to "
                            "RCF... first, then open the run control file it writes.")

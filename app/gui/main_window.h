@@ -44,6 +44,8 @@ class MainWindow : public QMainWindow {
 
   // Asks for the run control file to open; tests replace it.
   std::function<QString(QWidget* parent)> chooseRunFile;
+  // Takes a file that is not a run control file (the load window).
+  std::function<void(const QString& path)> loadControlFile;
 
   // Extension points for further windows and panes.
   QAction* action(int id) const;
@@ -56,6 +58,11 @@ class MainWindow : public QMainWindow {
   QDockWidget* addPane(QWidget* pane, const QString& title,
                        Qt::DockWidgetArea area = Qt::BottomDockWidgetArea);
   QToolBar* toolBar() const { return toolBar_; }
+
+  // Converts the open mixture's sample files in the "Processing" window.
+  void convertOutputs(const ConversionSettings& settings);
+  // The run control file of the open run ("" with none).
+  QString runControlPath() const { return rcfPath_; }
 
   // The enabling rules of every command, from the current state.
   void updateCommandStates();

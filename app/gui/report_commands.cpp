@@ -28,6 +28,22 @@ void MainWindow::singleReport(int kind, bool byRegion) {
   }
 }
 
+void MainWindow::convertOutputs(const ConversionSettings& settings) {
+  if (session_.run == nullptr || processing_ != nullptr || reportsActive_) return;
+  reports_.abortAll.store(0);
+  ProcessingDialog dialog(this, *session_.run, ui_, reports_, kReportConvert, false, shutdown_);
+  dialog.job().conversion = settings;
+  processing_ = &dialog;
+  updateCommandStates();
+  dialog.exec();
+  processing_ = nullptr;
+  updateCommandStates();
+  if (pendingShutdown_) {
+    pendingShutdown_ = false;
+    honourShutdown();
+  }
+}
+
 void MainWindow::allReports() {
   if (session_.run == nullptr || reportsActive_ || processing_ != nullptr) return;
   // An Abort Reports given while no report ran must not stop this sequence.

@@ -16,6 +16,7 @@
 #include "command_ids.h"
 #include "core/interaction.h"
 #include "gui_test_support.h"
+#include "load_workflow_dialog.h"
 #include "main_window.h"
 #include "mixture_list_model.h"
 #include "reps_dialog.h"
@@ -57,16 +58,22 @@ class MainWindowTest : public QObject {
     SavePicture(window, "main_window_no_run");
   }
 
-  void aFileThatIsNotARunMustBeLoadedFirst() {
+  void aFileThatIsNotARunGoesToTheLoadWindow() {
     MainWindow window;
     ModalAnswerer answerer;
-    window.chooseRunFile = [](QWidget*) {
-      return QString(MIXORA_EXAMPLES_DIR) + "/tavrin/tavrin.tcf";
-    };
+    QString loadWindowTitle;
+    answerer.onModal([&loadWindowTitle](QWidget* modal) {
+      auto* load = qobject_cast<LoadWorkflowDialog*>(modal);
+      if (load == nullptr) return false;
+      loadWindowTitle = load->windowTitle();
+      load->reject();
+      return true;
+    });
+    const QString control = QString(MIXORA_EXAMPLES_DIR) + "/tavrin/tavrin.tcf";
+    window.chooseRunFile = [&control](QWidget*) { return control; };
     window.runCommand(kCmdOpen);
-    QCOMPARE(answerer.texts.size(), 1);
-    QVERIFY(answerer.texts[0].contains("is not a run control file"));
-    QVERIFY(answerer.texts[0].contains("TCF to RCF"));
+    QCOMPARE(loadWindowTitle, "Mixora - " + control);
+    QVERIFY(answerer.texts.isEmpty());
     QVERIFY(window.session().run == nullptr);
     QCOMPARE(window.windowTitle(), QString("Mixora - No Run Control File Loaded"));
   }
