@@ -2,6 +2,7 @@
 // command — load and check, write the run control file, run every mixture's
 // chains, produce every report and diagnostic, and print the estimates.
 #include <signal.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -12,9 +13,10 @@
 
 #include "cli_support.h"
 #include "commands.h"
+#include "diagnostics/identical_chains.h"
+#include "run_progress.h"
 #include "reports/run_reports.h"
 #include "runfiles/run_control_reader.h"
-#include "sampler/chain_progress.h"
 #include "sampler/mixture_runner.h"
 
 namespace mixora::cli {
@@ -61,8 +63,15 @@ bool PrintMixtureEstimates(const std::string& rcfPath, int p, const Interaction&
             << " fish)\n";
   CompositionEstimates estimates;
   if (!ComputeCompositionEstimates(*run, ui, false, 0, estimates)) return false;
-  std::cout << "  " << estimates.samples << " samples per estimate ("
-            << (run->settings.NumberOfChains < 2 ? "one chain" : "chains combined") << ")\n";
+  if (estimates.identicalChains) {
+    std::cout << "  " << estimates.samples << " samples per estimate, but the "
+              << estimates.chains << " chains are identical copies of one chain\n";
+    std::cerr << "mixora: warning: mixture " << p + 1 << ": "
+              << IdenticalChainsNote(estimates.chains) << "\n";
+  } else {
+    std::cout << "  " << estimates.samples << " samples per estimate ("
+              << (run->settings.NumberOfChains < 2 ? "one chain" : "chains combined") << ")\n";
+  }
   PrintEstimateTable("By stock", estimates);
   for (int level = 0; level < run->settings.Levels; ++level) {
     CompositionEstimates groups;
@@ -75,7 +84,7 @@ bool PrintMixtureEstimates(const std::string& rcfPath, int p, const Interaction&
 int RunAnalyze(AnalyzeOptions& options) {
   std::string rcfPath;
   int loaded = LoadToRunControlFile(options.controlPath, options.outputPath, "", options.common,
-                                    rcfPath);
+                                    rcfPath, options.resume);
   if (loaded != 0) return loaded;
 
   struct sigaction action {};
@@ -91,29 +100,20 @@ int RunAnalyze(AnalyzeOptions& options) {
   // that may have held other data; --resume continues an interrupted one.
   runOptions.rerun = !options.resume;
   runOptions.stopRequested = &gAnalyzeStop;
-  MixtureRunEvents events;
   bool quiet = options.common.quiet;
-  events.mixtureOpened = [quiet](const RunSession& session) {
-    if (quiet || !session.run) return;
-    std::cerr << "Running " << session.run->runTitle << ": " << session.chains.size()
-              << " chains to " << session.run->settings.NumberOfReps << " iterations\n";
-  };
-  events.chainFinished = [quiet](const RunSession& session, int chain) {
-    if (quiet) return;
-    ChainProgress progress = ReadChainProgress(session, chain);
-    std::cerr << "  chain " << chain + 1 << ": " << progress.state << " at iteration "
-              << progress.iteration << " (" << static_cast<long>(progress.rate)
-              << " iterations/s)\n";
-  };
+  // Progress goes to standard error: standard output carries the estimates.
+  ProgressDisplay display(quiet, ::isatty(STDERR_FILENO) != 0, std::cerr);
+  MixtureRunEvents events = ProgressEvents(display);
   MixtureRunOutcome outcome;
   int ran = RunMixtures(rcfPath, runOptions, ui, events, outcome);
   if (!ran) {
     ReportSkippedMixtures(outcome.skipped);
-    if (outcome.stopped)
-      PrintError("stopped; run `mixora analyze " + options.controlPath +
-                 " --resume` to continue the chains");
-    else
-      PrintError(outcome.failure.empty() ? "not every chain completed" : outcome.failure);
+    if (outcome.stopped) {
+      PrintError("stopped: the chains saved their samples and restart files; run `mixora "
+                 "analyze " + options.controlPath + " --resume` to continue them");
+      return 130;
+    }
+    PrintError(outcome.failure.empty() ? "not every chain completed" : outcome.failure);
     return 1;
   }
 

@@ -11,6 +11,9 @@
 
 #include "cli_support.h"
 #include "commands.h"
+#include "run_file_argument.h"
+#include "run_progress.h"
+#include "runfiles/run_control_reader.h"
 #include "runfiles/summary_file.h"
 #include "sampler/chain_progress.h"
 #include "sampler/mixture_runner.h"
@@ -73,86 +76,6 @@ bool ParseChainList(const std::string& text, std::vector<int>& chains, std::stri
   return true;
 }
 
-std::string ChainLine(const ChainProgress& p) {
-  char text[256];
-  std::snprintf(text, sizeof text,
-                "Chain %2d %8d/%-8d %7.0f it/s  elapsed %5s  ETA %5s  CPU %5s  %s",
-                p.index + 1, p.iteration, p.endIteration, p.rate, FormatDuration(p.elapsed).c_str(),
-                p.eta < 0 ? "--" : FormatDuration(p.eta).c_str(), FormatDuration(p.cpu).c_str(),
-                p.state.c_str());
-  return text;
-}
-
-// Live progress: redrawn in place on a terminal; plain lines otherwise,
-// throttled so that a log does not fill with them.
-class ProgressDisplay {
- public:
-  ProgressDisplay(bool quiet, bool terminal) : quiet_(quiet), terminal_(terminal) {}
-
-  void Opened(const RunSession& session) {
-    drawn_ = 0;
-    lastPlain_ = 0;
-    if (quiet_) return;
-    const RunRecord& run = *session.run;
-    std::cout << "Mixture " << run.mixtureIndex + 1 << " of " << run.mixtureCount << ": "
-              << run.runTitle << " (" << session.chains.size() << " chains, "
-              << session.numberOfReps << " reps)\n"
-              << std::flush;
-  }
-
-  void Tick(const RunSession& session) {
-    if (quiet_) return;
-    if (terminal_) {
-      Redraw(session);
-      return;
-    }
-    // Without a terminal: every running chain's line every ten seconds.
-    const auto now = std::chrono::steady_clock::now().time_since_epoch();
-    const int64_t seconds = std::chrono::duration_cast<std::chrono::seconds>(now).count();
-    if (lastPlain_ != 0 && seconds - lastPlain_ < 10) return;
-    lastPlain_ = seconds;
-    for (int c = 0; c < static_cast<int>(session.chains.size()); ++c) {
-      ChainProgress p = ReadChainProgress(session, c);
-      if (p.state == "Running" || p.state == "Paused") std::cout << ChainLine(p) << "\n";
-    }
-    std::cout << std::flush;
-  }
-
-  void ChainFinished(const RunSession& session, int chain) {
-    if (quiet_) return;
-    if (terminal_) {
-      Redraw(session);
-      return;
-    }
-    ChainProgress p = ReadChainProgress(session, chain);
-    std::cout << ChainLine(p) << "  (" << p.phase << ")\n" << std::flush;
-  }
-
-  void MixtureFinished(const RunSession& session, const MixtureOutcome& outcome) {
-    if (quiet_) return;
-    if (terminal_) Redraw(session);
-    std::cout << "Mixture " << outcome.mixture + 1 << ": " << outcome.completed.size() << " of "
-              << outcome.completed.size() + outcome.incomplete.size() << " chains completed\n"
-              << std::flush;
-    drawn_ = 0;
-  }
-
- private:
-  void Redraw(const RunSession& session) {
-    std::string text;
-    if (drawn_ > 0) text += "\x1b[" + std::to_string(drawn_) + "A";
-    for (int c = 0; c < static_cast<int>(session.chains.size()); ++c)
-      text += "\r\x1b[2K" + ChainLine(ReadChainProgress(session, c)) + "\n";
-    drawn_ = static_cast<int>(session.chains.size());
-    std::cout << text << std::flush;
-  }
-
-  bool quiet_;
-  bool terminal_;
-  int drawn_ = 0;
-  int64_t lastPlain_ = 0;
-};
-
 int RunRun(RunOptions& options) {
   MixtureRunOptions run;
   if (options.mixture > 0) run.mixtures = {options.mixture - 1};
@@ -167,14 +90,40 @@ int RunRun(RunOptions& options) {
   run.stopRequested = &gStopRequested;
 
   Interaction ui = MakeTerminalInteraction(options.common);
-  ProgressDisplay display(options.common.quiet, StdoutIsTerminal());
-  MixtureRunEvents events;
-  events.mixtureOpened = [&display](const RunSession& s) { display.Opened(s); };
-  events.tick = [&display](const RunSession& s) { display.Tick(s); };
-  events.chainFinished = [&display](const RunSession& s, int c) { display.ChainFinished(s, c); };
-  events.mixtureFinished = [&display](const RunSession& s, const MixtureOutcome& o) {
-    display.MixtureFinished(s, o);
-  };
+  ProgressDisplay display(options.common.quiet, StdoutIsTerminal(), std::cout);
+  MixtureRunEvents events = ProgressEvents(display);
+
+  if (const std::string problem = RunFileArgumentProblem(options.rcfPath); !problem.empty()) {
+    PrintError(problem);
+    return 1;
+  }
+  // Which mixtures this command is about, said before anything runs.
+  std::unique_ptr<RunRecord> whole = ReadNewControl(options.rcfPath, Interaction{});
+  if (whole && options.mixture > whole->mixtureCount) {
+    PrintError(options.rcfPath + ": there is no mixture " + std::to_string(options.mixture) +
+               ": the run has " + std::to_string(whole->mixtureCount) + " mixture" +
+               (whole->mixtureCount == 1 ? "" : "s"));
+    return 2;
+  }
+  if (whole && options.mixture == 0 && !options.all && whole->mixtureCount > 1 &&
+      !options.common.quiet)
+    std::cout << "Running mixture 1 only: the run has " << whole->mixtureCount
+              << " mixtures (use --all for every one, or --mixture N)\n";
+  if (whole && !options.rerun && options.reps == 0 && options.chains.empty()) {
+    std::vector<int> asked = run.mixtures;
+    if (asked.empty())
+      for (int p = 0; p < whole->mixtureCount; ++p)
+        if (MixtureFishCount(*whole, p) > 0) asked.push_back(p);
+    bool complete = !asked.empty();
+    for (int p : asked) complete = complete && MixtureAlreadyComplete(options.rcfPath, p);
+    if (complete) {
+      for (int p : asked)
+        std::cout << "Mixture " << p + 1 << " (" << RunTitleFor(whole->mixtureTitle, p)
+                  << "): already complete at " << whole->settings.NumberOfReps
+                  << " iterations; use --reps N to extend or --rerun to start afresh\n";
+      return 0;
+    }
+  }
 
   InstallStopHandlers();
   MixtureRunOutcome outcome;

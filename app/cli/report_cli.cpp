@@ -10,6 +10,7 @@
 #include "reports/report_runner.h"
 #include "runfiles/run_control_reader.h"
 #include "runfiles/run_file_names.h"
+#include "run_file_argument.h"
 
 namespace mixora::cli {
 
@@ -73,8 +74,17 @@ void ConnectInterrupt(ReportJob& job, ReportSession& session) {
 }
 
 std::unique_ptr<RunRecord> OpenMixture(const std::string& rcfPath, int p, const Interaction& ui) {
-  if (!FileExists(rcfPath)) {
-    PrintError("cannot open " + rcfPath + ": no such file");
+  if (const std::string problem = RunFileArgumentProblem(rcfPath); !problem.empty()) {
+    PrintError(problem);
+    return nullptr;
+  }
+  // A mixture number past the last one is a slip of the user's, not a
+  // damaged file: say how many there are.
+  if (std::unique_ptr<RunRecord> whole = ReadNewControl(rcfPath, Interaction{});
+      whole && (p < 0 || p >= whole->mixtureCount)) {
+    PrintError(rcfPath + ": there is no mixture " + std::to_string(p + 1) + ": the run has " +
+               std::to_string(whole->mixtureCount) + " mixture" +
+               (whole->mixtureCount == 1 ? "" : "s"));
     return nullptr;
   }
   std::unique_ptr<RunRecord> run = ReadRunControl(ui, rcfPath, p);

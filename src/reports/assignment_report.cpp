@@ -6,6 +6,7 @@
 
 #include "core/error_flags.h"
 #include "reports/assignment_tally.h"
+#include "reports/tidy_tables.h"
 #include "runfiles/run_file_names.h"
 #include "runfiles/sample_file_reader.h"
 
@@ -180,6 +181,9 @@ int AssignmentReport(ReportJob& job, bool /*byRegion*/) {
     ShowMessage(job.ui, kMbIconWarning, "Cannot Open %s", csvPath.c_str());
   else
     ShowMessage(job.ui, kMbIconWarning, "Error writing %s", csvPath.c_str());
+  std::string tidyPath;
+  if (WritePosteriorsTable(run, tally, total, job.ui, tidyPath) == 1)
+    job.filesWritten.push_back(tidyPath);
   return 1;
 }
 

@@ -7,6 +7,7 @@
 #include "reports/assignment_report.h"
 #include "reports/composition_report.h"
 #include "reports/output_conversion.h"
+#include "reports/tidy_tables.h"
 #include "runfiles/run_file_names.h"
 
 namespace mixora {
@@ -120,6 +121,12 @@ void ReportThread(ReportJob& job) {
     } else if (result == 1) {
       job.filesWritten.push_back(job.outPath);
     }
+  }
+  // The tidy estimates cover every level at once, so they follow the report
+  // by population only.
+  if (result == 1 && kind == kReportCompositions && !byRegion && job.abort.load() == 0) {
+    std::string tidyPath;
+    if (WriteEstimatesTable(*job.run, job.ui, tidyPath) == 1) job.filesWritten.push_back(tidyPath);
   }
 
   if (job.abort.load() != 0) {

@@ -244,4 +244,20 @@ int RunMixtureToEnd(const std::string& rcfPath, int p, const MixtureRunOptions& 
   return RunMixtures(rcfPath, one, ui, events, outcome);
 }
 
+bool MixtureAlreadyComplete(const std::string& rcfPath, int p) {
+  std::unique_ptr<RunRecord> whole = ReadNewControl(rcfPath, Interaction{});
+  if (!whole || p < 0 || p >= whole->mixtureCount || whole->settings.NumberOfChains < 1) return false;
+  RunRecord names;
+  names.controlPath = rcfPath;
+  names.runTitle = RunTitleFor(whole->mixtureTitle, p);
+  for (int c = 0; c < whole->settings.NumberOfChains; ++c) {
+    RestartChainValues values;
+    const std::string path = BuildRunFileName(names, c, kNoReport, kNoGroup, kExtRestart);
+    if (ReadRestartChainValues(path, values) != 1 ||
+        values.iteration < whole->settings.NumberOfReps)
+      return false;
+  }
+  return true;
+}
+
 }  // namespace mixora

@@ -79,4 +79,9 @@ int RunMixtureToEnd(const std::string& rcfPath, int p, const MixtureRunOptions& 
                     const Interaction& ui,
                     const std::function<void(const RunSession& session)>& progress);
 
+// True when every chain of mixture p (from 0) of the run control file has
+// saved the run's NumberOfReps iterations in its restart file, so resuming
+// it would run nothing.
+bool MixtureAlreadyComplete(const std::string& rcfPath, int p);
+
 }  // namespace mixora
