@@ -1,18 +1,15 @@
 #include "runfiles/block_undo.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "core/atomic_file.h"
-#include "runfiles/sample_file_header.h"
 
 namespace mixora {
 namespace {
@@ -76,24 +73,16 @@ int ApplyBlockUndo(std::FILE* file, const std::string& samplePath, std::string& 
   std::ifstream in(path, std::ios::binary);
   std::vector<uint8_t> content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   in.close();
-  bool whole = content.size() >= kUndoHeadSize &&
-               std::memcmp(content.data(), kUndoMagic, sizeof kUndoMagic) == 0 &&
-               GetLittle(content.data() + 16, 4) == content.size() - kUndoHeadSize &&
-               GetLittle(content.data() + 20, 4) == Crc(content, kUndoHeadSize) &&
-               static_cast<int64_t>(GetLittle(content.data() + 8, 8)) >= 0;
-  // The block lay inside the file's blocks when it was saved, and the file
-  // never shrinks below it; an offset elsewhere (a file damaged from outside
-  // with its checksum mended) would write far past the end instead.
-  struct stat sample {};
-  const int64_t offset = whole ? static_cast<int64_t>(GetLittle(content.data() + 8, 8)) : -1;
-  if (whole && (::fstat(fileno(file), &sample) != 0 ||
-                offset < static_cast<int64_t>(kSampleFileHeaderSize) || offset > sample.st_size)) {
-    whole = false;
-  }
+  const bool whole = content.size() >= kUndoHeadSize &&
+                     std::memcmp(content.data(), kUndoMagic, sizeof kUndoMagic) == 0 &&
+                     GetLittle(content.data() + 16, 4) == content.size() - kUndoHeadSize &&
+                     GetLittle(content.data() + 20, 4) == Crc(content, kUndoHeadSize) &&
+                     static_cast<int64_t>(GetLittle(content.data() + 8, 8)) >= 0;
   if (whole) {
+    const int64_t offset = static_cast<int64_t>(GetLittle(content.data() + 8, 8));
     const std::vector<uint8_t> bytes(content.begin() + kUndoHeadSize, content.end());
     if (PutBlockBack(file, offset, bytes) == 0) {
-      error = "Cannot write " + samplePath + ": " + std::strerror(errno);
+      error = "Cannot write " + samplePath;
       return 0;
     }
   }

@@ -422,45 +422,6 @@ TEST(SampleFileWriter, CrashDuringAnInPlaceRewriteLosesNoCountedRecord) {
   }
 }
 
-// An undo file is put back only where a block of the file can have been:
-// one with an intact checksum but an offset inside the file header or past
-// the end (damage, or a hostile file) is dropped, and the sample file keeps
-// its bytes instead of growing a hole of any size.
-TEST(SampleFileWriter, UndoFileOutsideTheBlocksIsDropped) {
-  struct Case {
-    const char* name;
-    int64_t offset;
-    bool applied;
-  } cases[] = {
-      {"inside the header", 8, false},
-      {"past the end", 4096, false},
-      {"far past the end", int64_t{1} << 40, false},
-      {"at the end", 200, true},
-      {"on the first block", 32, true},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    TempFolder folder;
-    const std::string ise = folder.File("T_POP_01_01.Ise");
-    const std::vector<uint8_t> original(200, 0x11);
-    WriteBytes(ise, original);
-    const std::vector<uint8_t> block(16, 0x77);
-    ASSERT_EQ(SaveBlockUndo(ise, c.offset, block), 1);
-    std::FILE* file = std::fopen(ise.c_str(), "r+b");
-    ASSERT_NE(file, nullptr);
-    std::string error;
-    EXPECT_EQ(ApplyBlockUndo(file, ise, error), 1) << error;
-    std::fclose(file);
-    EXPECT_FALSE(std::filesystem::exists(BlockUndoPath(ise)));
-    std::vector<uint8_t> want = original;
-    if (c.applied) {
-      want.resize(static_cast<std::size_t>(c.offset));
-      want.insert(want.end(), block.begin(), block.end());
-    }
-    EXPECT_EQ(ReadBytes(ise), want);
-  }
-}
-
 // An undo file left beside a sample file that a fresh start replaces belongs
 // to the old file: it must go, or a later resume would write old bytes into
 // the new samples.
