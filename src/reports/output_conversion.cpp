@@ -289,8 +289,7 @@ int ConvertOutputs(ReportJob& job, bool /*byRegion*/) {
       const bool flushed = std::ferror(output) == 0;
       if (std::fclose(output) != 0 || !flushed) done = 0;
       if (done == 0) {
-        if (!job.abort.load(std::memory_order_relaxed))
-          ShowMessage(job.ui, box, "Error converting %s.", outputPath.c_str());
+        if (!job.abort.load()) ShowMessage(job.ui, box, "Error converting %s.", outputPath.c_str());
         return 0;
       }
       job.filesWritten.push_back(outputPath);

@@ -197,7 +197,7 @@ int PrepareChain(RunSession& session, Chain& chain, int32_t reps) {
 
   bool resuming = chain.resume != 0;
   if (resuming && TransferRestartFile(chain, kRestartRead, kRestartFull) == 1) {
-    chain.startIteration = chain.iteration.load(kRelaxed) + 1;
+    chain.startIteration = chain.iteration.load() + 1;
     chain.endIteration = reps;
   } else {
     resuming = false;
