@@ -36,7 +36,6 @@ cmake --build "$dir" -j"$(nproc)" --target mixora_fuzz_all >/dev/null
 # Seeds: the text files of the examples and the test data by kind, and the
 # binary files of a short chain of the targets' own fixture run.
 seeds="$dir/fuzz-seeds"
-rm -rf "$seeds"
 mkdir -p "$seeds"
 "$dir/fuzz/mixora_fuzz_seeds" "$seeds"
 copy() {  # target, then files
