@@ -16,10 +16,13 @@ namespace mixora::cli {
 
 namespace {
 
-volatile std::sig_atomic_t gInterrupted = 0;
+// Set by the signal handler, which may run on any thread, and polled by the
+// report worker: a lock-free atomic, relaxed as it carries no data.
+std::atomic<int> gInterrupted{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 void OnInterrupt(int) {
-  gInterrupted = 1;
+  gInterrupted.store(1, std::memory_order_relaxed);
   // The next Ctrl-C is not caught: a report that does not stop can still be
   // ended.
   std::signal(SIGINT, SIG_DFL);
@@ -64,12 +67,12 @@ Interaction MakeReportInteraction(const CliOptions& options) {
 
 void InstallAbortOnInterrupt() { std::signal(SIGINT, OnInterrupt); }
 
-bool Interrupted() { return gInterrupted != 0; }
+bool Interrupted() { return gInterrupted.load(std::memory_order_relaxed) != 0; }
 
 void ConnectInterrupt(ReportJob& job, ReportSession& session) {
   ReportSession* s = &session;
   job.pump = [s] {
-    if (gInterrupted != 0 && s->abortAll.load() == 0) AbortRunningReports(*s);
+    if (Interrupted() && s->abortAll.load(std::memory_order_relaxed) == 0) AbortRunningReports(*s);
   };
 }
 

@@ -141,7 +141,7 @@ int AssignmentReport(ReportJob& job, bool /*byRegion*/) {
     const int added = AddChainAssignments(job, reader, c, tally, error);
     CloseSampleFileReader(reader);
     if (added == 0) {
-      if (job.abort.load()) return 0;
+      if (job.abort.load(std::memory_order_relaxed)) return 0;
       ShowMessage(job.ui, kMbIconError | MessageForChain(c + 1), "%s", error.c_str());
       std::fprintf(out, "Error reading Chain File %d: %s\r\n", c + 1, path.c_str());
       return 0;

@@ -119,7 +119,9 @@ struct Chain {
 
   int32_t startIteration = 0;
   // Current iteration; after the thread ends, the last completed one. Read by
-  // the monitor on the main thread.
+  // the monitor on the main thread. Relaxed: a count shown while the thread
+  // runs publishes nothing else, and every decision made on it comes after
+  // the thread is joined, which orders it.
   std::atomic<int32_t> iteration{0};
   int32_t endIteration = 0;
   int32_t seed1 = 0;
@@ -128,15 +130,22 @@ struct Chain {
 
   // Chain log, sample files, their buffers, pending counts and record totals.
   ChainSampleFiles samples;
+  // Written on the front-end thread only and read for display elsewhere;
+  // relaxed, as it guards no other data.
   std::atomic<int32_t> runState{kChainStopped};
   SamplerArrays arrays;
 
+  // A request the chain thread polls between iterations. Relaxed: it hands
+  // over no data, and seeing it one iteration late costs nothing.
   std::atomic<int32_t> abortRequested{0};
   int32_t result = 0;
   uint32_t cpuTime = 0;  // hundredths of a second of finished threads
 
   ChainGenerators generators;
   int32_t resume = 0;  // 1: continue from the restart file
+  // Set by the chain thread as it moves through an iteration; shown while it
+  // runs and judged only after the join. Relaxed for the same reason as
+  // iteration.
   std::atomic<int32_t> phase{kPhaseInitDone};
   ChainClock clock;
   int32_t priority = 1;
@@ -149,7 +158,10 @@ struct Chain {
 
 // Sizes every sampler array for the chain's run and zero-fills it (origins 0,
 // factors 1), and indexes the alleles of every fish. Alleles outside 1 .. A
-// count as missing. Returns 1.
+// count as missing. Returns 1; 0 when the run's counts do not describe arrays
+// the sampler can index; kArraysOutOfMemory when memory ran out, with
+// nothing left allocated.
+inline constexpr int kArraysOutOfMemory = -1;
 int AllocateSamplerArrays(Chain& chain);
 
 // Releases the sampler arrays.

@@ -42,7 +42,7 @@ int ClampPriority(int priority) { return priority < 0 ? 0 : priority > 3 ? 3 : p
 // Refused nice values (raising a thread's priority needs privileges) are
 // ignored: the chain simply runs at the priority it has.
 void ApplyNice(const ChainThreadSlot& slot, int priority) {
-  const int id = slot.systemId.load(kRelaxed);
+  const int id = slot.systemId.load(std::memory_order_acquire);
   if (id == 0) return;
   int nice = slot.baseNice.load(kRelaxed) + kNiceOffset[ClampPriority(priority)];
   nice = nice < -20 ? -20 : nice > 19 ? 19 : nice;
@@ -65,7 +65,7 @@ void PublishClock(ChainThreadSlot& slot, const ChainClock& clock) {
 }
 
 bool StopRequested(const RunSession& session, const Chain& chain) {
-  return session.shutdown.load() != 0 || chain.abortRequested.load() != 0;
+  return session.shutdown.load(kRelaxed) != 0 || chain.abortRequested.load(kRelaxed) != 0;
 }
 
 // Between iterations: a paused chain stops its clock and waits here until it
@@ -167,8 +167,8 @@ int CreateChain(RunSession& session, int index) {
     chain->seed2 = slot->created.seed2;
     chain->startStocks = slot->created.startStocks;
     chain->priority = 1;
-    chain->runState.store(kChainStopped);
-    chain->phase.store(kPhaseInitDone);
+    chain->runState.store(kChainStopped, kRelaxed);
+    chain->phase.store(kPhaseInitDone, kRelaxed);
     session.chains.push_back(std::move(chain));
     session.slots.push_back(std::move(slot));
   } catch (const std::bad_alloc&) {
@@ -182,7 +182,13 @@ int PrepareChain(RunSession& session, Chain& chain, int32_t reps) {
   const Interaction& ui = SessionUi(session);
   RunRecord& run = *chain.run;
   const ChainThreadSlot& slot = *session.slots[chain.index];
-  if (AllocateSamplerArrays(chain) == 0) {
+  const int arrays = AllocateSamplerArrays(chain);
+  if (arrays == kArraysOutOfMemory) {
+    ShowMessage(ui, kMbIconError | MessageForChain(chain.index + 1),
+                "Memory Allocation Failure.  FATAL!!");
+    return 0;
+  }
+  if (arrays != 1) {
     ShowMessage(ui, kMbIconError | MessageForChain(chain.index + 1),
                 "Cannot prepare chain %d:\r\nthe run's arrays do not fit its counts",
                 chain.index + 1);
@@ -205,7 +211,7 @@ int PrepareChain(RunSession& session, Chain& chain, int32_t reps) {
     chain.samples.composition.total = 0;
     ClockReset(chain.clock);
     chain.startIteration = 1;
-    chain.iteration.store(0);
+    chain.iteration.store(0, kRelaxed);
     chain.endIteration = reps;
   }
 
@@ -237,7 +243,7 @@ int PrepareChain(RunSession& session, Chain& chain, int32_t reps) {
     WriteChainStartBlock(block, run, chain.startStocks, chain.arrays.proportions);
     WriteToChainLog(chain, block);
     CommitFile(chain.samples.chainLog);
-    chain.iteration.store(0);
+    chain.iteration.store(0, kRelaxed);
     if (DrawFrequencies(chain) == 0) {
       UnprepareChain(chain);
       return 0;
@@ -256,8 +262,8 @@ int StartChains(RunSession& session, std::span<const int> indexes) {
       Chain& chain = *session.chains[index];
       ChainThreadSlot& slot = *session.slots[index];
       chain.resume = session.rerun ? 0 : 1;
-      if (chain.resume != 0 && chain.iteration.load() >= session.numberOfReps) {
-        chain.runState.store(kChainStopped);
+      if (chain.resume != 0 && chain.iteration.load(kRelaxed) >= session.numberOfReps) {
+        chain.runState.store(kChainStopped, kRelaxed);
         SettleFinishedChainFiles(session, chain);
         continue;
       }
@@ -265,19 +271,19 @@ int StartChains(RunSession& session, std::span<const int> indexes) {
         failed = true;
         break;
       }
-      chain.abortRequested.store(0);
+      chain.abortRequested.store(0, kRelaxed);
       {
         std::lock_guard<std::mutex> hold(slot.gate);
         slot.pauseRequested = false;
       }
-      slot.finalCpu.store(-1);
-      slot.elapsedMs.store(chain.clock.elapsedMs);
-      slot.iterationsTimed.store(chain.clock.iterationsTimed);
-      chain.runState.store(kChainRunning);
+      slot.finalCpu.store(-1, kRelaxed);
+      slot.elapsedMs.store(chain.clock.elapsedMs, kRelaxed);
+      slot.iterationsTimed.store(chain.clock.iterationsTimed, kRelaxed);
+      chain.runState.store(kChainRunning, kRelaxed);
       try {
         slot.thread = std::thread([&session, &chain] { ChainThread(session, chain); });
       } catch (const std::system_error& e) {
-        chain.runState.store(kChainStopped);
+        chain.runState.store(kChainStopped, kRelaxed);
         UnprepareChain(chain);
         ShowMessage(SessionUi(session), kMbIconError | MessageForChain(index + 1),
                     "System Message:\r\n%s:\r\n%s\r\n%s", "Cannot start the chain",
@@ -303,15 +309,15 @@ int StartChains(RunSession& session, int first, int end) {
 
 void ChainThread(RunSession& session, Chain& chain) {
   ChainThreadSlot& slot = *session.slots[chain.index];
-  slot.baseNice.store(getpriority(PRIO_PROCESS, 0));
-  slot.systemId.store(static_cast<int32_t>(syscall(SYS_gettid)));
+  slot.baseNice.store(getpriority(PRIO_PROCESS, 0), kRelaxed);
+  slot.systemId.store(static_cast<int32_t>(syscall(SYS_gettid)), std::memory_order_release);
   ApplyNice(slot, chain.priority);
   chain.result = 0;
   ClockStart(chain.clock);
   SetStatus(SessionUi(session), 0, "  Chain Iteration in progress.");
 
   if (chain.startIteration > chain.endIteration) {
-    chain.iteration.store(chain.startIteration - 1);
+    chain.iteration.store(chain.startIteration - 1, kRelaxed);
     chain.result = 1;
     FinishChain(session, chain);
     return;
@@ -319,7 +325,7 @@ void ChainThread(RunSession& session, Chain& chain) {
   int result = 1;
   int32_t t = chain.startIteration;
   for (;;) {
-    chain.iteration.store(t);
+    chain.iteration.store(t, kRelaxed);
     result = RunIteration(chain);
     if (result == 0) break;
     ClockTick(chain.clock);
@@ -337,7 +343,7 @@ void ChainThread(RunSession& session, Chain& chain) {
     ++t;
     if (t > chain.endIteration) break;
   }
-  chain.iteration.store(t - 1);
+  chain.iteration.store(t - 1, kRelaxed);
   chain.result = result;
   FinishChain(session, chain);
 }
@@ -345,7 +351,7 @@ void ChainThread(RunSession& session, Chain& chain) {
 void FinishChain(RunSession& session, Chain& chain) {
   ChainThreadSlot& slot = *session.slots[chain.index];
   if (chain.result != 0) {
-    chain.phase.store(kPhaseSaving);
+    chain.phase.store(kPhaseSaving, kRelaxed);
     if (SettleSampleFiles(chain.samples) == 0 ||
         TransferRestartFile(chain, kRestartWrite, kRestartFull) == 0) {
       ReportSaveFailure(chain, RestartFilePath(chain));
@@ -360,8 +366,9 @@ void FinishChain(RunSession& session, Chain& chain) {
   }
   ReleaseSamplerArrays(chain);
   CommitFile(chain.samples.chainLog);
-  slot.finalCpu.store(OwnThreadCpu());
-  if (session.shutdown.load() == 0) PostNotice(session.notices, {kChainFinishedNotice, chain.index});
+  slot.finalCpu.store(OwnThreadCpu(), kRelaxed);
+  if (session.shutdown.load(kRelaxed) == 0)
+    PostNotice(session.notices, {kChainFinishedNotice, chain.index});
 }
 
 void ReapChainThread(RunSession& session, int chainIndex) {
@@ -370,25 +377,25 @@ void ReapChainThread(RunSession& session, int chainIndex) {
   Chain& chain = *session.chains[chainIndex];
   slot.thread.join();
   session.liveThreads -= 1;
-  const int64_t cpu = slot.finalCpu.load();
+  const int64_t cpu = slot.finalCpu.load(kRelaxed);
   if (cpu > 0) chain.cpuTime += static_cast<uint32_t>(cpu);
-  slot.finalCpu.store(-1);
-  slot.systemId.store(0);
+  slot.finalCpu.store(-1, kRelaxed);
+  slot.systemId.store(0, kRelaxed);
 }
 
 void OnChainFinished(RunSession& session, int chainIndex) {
   if (!ChainHasThread(session, chainIndex)) return;
   ReapChainThread(session, chainIndex);
-  if (session.shutdown.load() != 0) return;
+  if (session.shutdown.load(kRelaxed) != 0) return;
   Chain& chain = *session.chains[chainIndex];
-  const bool aborted = chain.abortRequested.load() != 0;
+  const bool aborted = chain.abortRequested.load(kRelaxed) != 0;
   // A chain whose last phase failed keeps that phase, so it is not shown
   // as completed.
   if (aborted)
-    chain.phase.store(kPhaseAborted);
+    chain.phase.store(kPhaseAborted, kRelaxed);
   else if (chain.result != 0)
-    chain.phase.store(kPhaseCompleted);
-  chain.runState.store(kChainStopped);
+    chain.phase.store(kPhaseCompleted, kRelaxed);
+  chain.runState.store(kChainStopped, kRelaxed);
   if (session.liveThreads == 0 && !aborted)
     PostNotice(session.notices, {kMixtureFinishedNotice, -1});
 }
@@ -399,7 +406,7 @@ void PauseChains(RunSession& session, int first, int end) {
     ChainThreadSlot& slot = *session.slots[i];
     std::lock_guard<std::mutex> hold(slot.gate);
     slot.pauseRequested = true;
-    session.chains[i]->runState.store(kChainPaused);
+    session.chains[i]->runState.store(kChainPaused, kRelaxed);
   }
 }
 
@@ -410,7 +417,7 @@ void ResumeChains(RunSession& session, int first, int end) {
     {
       std::lock_guard<std::mutex> hold(slot.gate);
       slot.pauseRequested = false;
-      session.chains[i]->runState.store(kChainRunning);
+      session.chains[i]->runState.store(kChainRunning, kRelaxed);
     }
     slot.wake.notify_all();
   }
@@ -432,7 +439,7 @@ int AbortChains(RunSession& session, int first, int end, bool ask) {
     if (!ChainHasThread(session, i)) continue;
     // The request is set before a paused chain wakes, so it wakes to stop
     // rather than to run one more iteration.
-    session.chains[i]->abortRequested.store(1);
+    session.chains[i]->abortRequested.store(1, kRelaxed);
     ResumeChains(session, i, i + 1);
     ++asked;
   }
@@ -451,14 +458,14 @@ void SetChainPriority(RunSession& session, int priority, int first, int end) {
 uint32_t ChainCpuTime(const RunSession& session, int chainIndex) {
   if (!ChainHasThread(session, chainIndex)) return 0;
   const ChainThreadSlot& slot = *session.slots[chainIndex];
-  int64_t cpu = slot.finalCpu.load();
+  int64_t cpu = slot.finalCpu.load(kRelaxed);
   if (cpu >= 0) return static_cast<uint32_t>(cpu);
   clockid_t id;
   timespec t{};
   // The thread may end between these calls; then its final time is used.
   if (pthread_getcpuclockid(const_cast<std::thread&>(slot.thread).native_handle(), &id) != 0 ||
       clock_gettime(id, &t) != 0) {
-    cpu = slot.finalCpu.load();
+    cpu = slot.finalCpu.load(kRelaxed);
     return cpu > 0 ? static_cast<uint32_t>(cpu) : 0;
   }
   return static_cast<uint32_t>(Hundredths(t));

@@ -38,9 +38,9 @@ int32_t MixtureIterations(const RunRecord& run, int p) {
 // A chain completed when it reached the number of reps without its last
 // phase failing (a failed chain keeps the phase it failed in).
 bool ChainCompleted(const Chain& chain, int32_t reps) {
-  const int32_t phase = chain.phase.load();
+  const int32_t phase = chain.phase.load(std::memory_order_relaxed);
   const bool failed = phase >= kPhaseIntVal && phase <= kPhasePreExtending;
-  return chain.iteration.load() >= reps && !failed;
+  return chain.iteration.load(std::memory_order_relaxed) >= reps && !failed;
 }
 
 class Driver {
@@ -150,7 +150,8 @@ class Driver {
   }
 
   bool StopAsked() const {
-    return options_.stopRequested != nullptr && options_.stopRequested->load() != 0;
+    return options_.stopRequested != nullptr &&
+           options_.stopRequested->load(std::memory_order_relaxed) != 0;
   }
 
   void Evaluate() {

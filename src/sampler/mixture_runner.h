@@ -28,6 +28,8 @@ struct MixtureRunOptions {
   int32_t reps = 0;
   // When it becomes non-zero every running chain is asked to stop after its
   // current iteration, and no further mixture is opened.
+  // Read relaxed: the flag carries no data, and one more iteration before it
+  // is seen does no harm.
   const std::atomic<int>* stopRequested = nullptr;
   // Milliseconds between progress calls; 0 uses the run's Timer.
   int32_t refreshMs = 0;
