@@ -29,6 +29,7 @@ struct AnalyzeOptions {
   std::string controlPath;
   std::string outputPath;
   bool resume = false;
+  int threadsPerChain = 1;
   CliOptions common;
 };
 
@@ -90,6 +91,7 @@ int RunAnalyze(AnalyzeOptions& options) {
   // A fresh analysis never continues chains of an earlier run control file
   // that may have held other data; --resume continues an interrupted one.
   runOptions.rerun = !options.resume;
+  runOptions.threadsPerChain = options.threadsPerChain;
   runOptions.stopRequested = &gAnalyzeStop;
   MixtureRunEvents events;
   bool quiet = options.common.quiet;
@@ -161,6 +163,7 @@ void RegisterAnalyzeCommand(CLI::App& app, int& exitCode) {
                       "Run control file to write (default: OutputFolder/<control file name>.rcf)");
   command->add_flag("--resume", options->resume,
                     "Continue the chains of an interrupted analysis instead of starting afresh");
+  AddThreadsPerChainOption(*command, options->threadsPerChain);
   AddCommonOptions(*command, options->common);
   command->callback([options, &exitCode] { exitCode = RunAnalyze(*options); });
 }

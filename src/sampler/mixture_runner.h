@@ -29,6 +29,10 @@ struct MixtureRunOptions {
   // When it becomes non-zero every running chain is asked to stop after its
   // current iteration, and no further mixture is opened.
   const std::atomic<int>* stopRequested = nullptr;
+  // Threads per chain, sharing each iteration's likelihoods and origin
+  // weights over disjoint ranges of fish (1 .. kMaxThreadsPerChain). The
+  // sample and restart files are the same for every value.
+  int32_t threadsPerChain = 1;
   // Milliseconds between progress calls; 0 uses the run's Timer.
   int32_t refreshMs = 0;
   // Called on a chain's thread after each iteration (tests stop chains with it).
