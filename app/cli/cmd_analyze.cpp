@@ -31,6 +31,7 @@ struct AnalyzeOptions {
   std::string controlPath;
   std::string outputPath;
   bool resume = false;
+  int threadsPerChain = 1;
   CliOptions common;
 };
 
@@ -99,6 +100,7 @@ int RunAnalyze(AnalyzeOptions& options) {
   // A fresh analysis never continues chains of an earlier run control file
   // that may have held other data; --resume continues an interrupted one.
   runOptions.rerun = !options.resume;
+  runOptions.threadsPerChain = options.threadsPerChain;
   runOptions.stopRequested = &gAnalyzeStop;
   bool quiet = options.common.quiet;
   // Progress goes to standard error: standard output carries the estimates.
@@ -161,6 +163,7 @@ void RegisterAnalyzeCommand(CLI::App& app, int& exitCode) {
                       "Run control file to write (default: OutputFolder/<control file name>.rcf)");
   command->add_flag("--resume", options->resume,
                     "Continue the chains of an interrupted analysis instead of starting afresh");
+  AddThreadsPerChainOption(*command, options->threadsPerChain);
   AddCommonOptions(*command, options->common);
   command->callback([options, &exitCode] { exitCode = RunAnalyze(*options); });
 }

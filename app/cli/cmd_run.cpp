@@ -45,6 +45,7 @@ struct RunOptions {
   std::string chains;
   bool rerun = false;
   int reps = 0;
+  int threadsPerChain = 1;
   CliOptions common;
 };
 
@@ -87,6 +88,7 @@ int RunRun(RunOptions& options) {
   }
   run.rerun = options.rerun;
   run.reps = options.reps;
+  run.threadsPerChain = options.threadsPerChain;
   run.stopRequested = &gStopRequested;
 
   Interaction ui = MakeTerminalInteraction(options.common);
@@ -173,6 +175,7 @@ void RegisterRunCommand(CLI::App& app, int& exitCode) {
   command->add_option("--reps", options->reps,
                       "Run the chains to this many iterations (not below the run's current number of reps)")
       ->check(CLI::PositiveNumber);
+  AddThreadsPerChainOption(*command, options->threadsPerChain);
   AddCommonOptions(*command, options->common);
   command->callback([options, &exitCode] { exitCode = RunRun(*options); });
 }

@@ -79,9 +79,11 @@ int FillSamplerArrays(Chain& chain) {
   Fill(a.factors, C * A * P, 1.0);
   Fill(a.counts, S * C * A, 0);
   Fill(a.likelihoods, F * P, 0.0);
-  Fill(a.weights, S * kFishSideBySide, 0.0);
+  Fill(a.weights, F * P, 0.0);
+  Fill(a.weightSums, F, 0.0);
   Fill(a.stockCounts, S, 0);
   Fill(a.origins, F, 0);
+  Fill(a.countedOrigins, F, -1);
   Fill(a.scaled, S, 0);
 
   a.alleleStart.assign(F + 1, 0);

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "core/interaction.h"
 #include "runfiles/run_record.h"
 #include "runfiles/sample_file_writer.h"
+#include "sampler/chain_workers.h"
 #include "sampler/generator_handle.h"
 #include "sampler/priors.h"
 
@@ -94,10 +96,16 @@ struct SamplerArrays {
   AlignedDoubles factors;
   std::vector<int32_t> counts;       // n[(s * C + c) * A + k]
   AlignedDoubles likelihoods;        // L[i * P + s]
-  // Origin probabilities of kFishSideBySide fish: [f * S + s].
-  std::vector<double> weights;
+  // Origin probabilities of every fish, [i * P + s], and their sums. All
+  // fish are weighed before the first draw, so the weighing can be shared
+  // out among threads while the draws keep their order.
+  AlignedDoubles weights;
+  std::vector<double> weightSums;    // [F]
   std::vector<int32_t> stockCounts;  // m[s]
   std::vector<int32_t> origins;      // z[i], 0-based stock index
+  // The origin each fish's alleles are in counts under, -1 when they are
+  // not: the recount moves only the fish whose origin changed.
+  std::vector<int32_t> countedOrigins;
   std::vector<int32_t> scaled;       // one composition record, [S]
   // The alleles present in each fish, as rows c * A + (a - 1):
   // alleleRows[alleleStart[i] .. alleleStart[i + 1]).
@@ -142,6 +150,9 @@ struct Chain {
   uint32_t cpuTime = 0;  // hundredths of a second of finished threads
 
   ChainGenerators generators;
+  // Helper threads sharing the fish of each iteration; none with one thread
+  // per chain. Started and stopped by the chain's own thread.
+  std::unique_ptr<ChainWorkers> workers;
   int32_t resume = 0;  // 1: continue from the restart file
   // Set by the chain thread as it moves through an iteration; shown while it
   // runs and judged only after the join. Relaxed for the same reason as

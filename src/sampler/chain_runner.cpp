@@ -312,6 +312,8 @@ void ChainThread(RunSession& session, Chain& chain) {
   slot.baseNice.store(getpriority(PRIO_PROCESS, 0), kRelaxed);
   slot.systemId.store(static_cast<int32_t>(syscall(SYS_gettid)), std::memory_order_release);
   ApplyNice(slot, chain.priority);
+  // Started after the nice value is set, which the helpers inherit.
+  StartChainWorkers(chain, session.threadsPerChain);
   chain.result = 0;
   ClockStart(chain.clock);
   SetStatus(SessionUi(session), 0, "  Chain Iteration in progress.");
@@ -350,6 +352,7 @@ void ChainThread(RunSession& session, Chain& chain) {
 
 void FinishChain(RunSession& session, Chain& chain) {
   ChainThreadSlot& slot = *session.slots[chain.index];
+  StopChainWorkers(chain);
   if (chain.result != 0) {
     chain.phase.store(kPhaseSaving, kRelaxed);
     if (SettleSampleFiles(chain.samples) == 0 ||

@@ -146,6 +146,7 @@ class Driver {
     if (events_.mixtureOpened) events_.mixtureOpened(session_);
     started_ = true;
     session_.rerun = options_.rerun;
+    session_.threadsPerChain = options_.threadsPerChain;
     StartChains(session_, Requested());
   }
 

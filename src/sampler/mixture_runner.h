@@ -31,6 +31,10 @@ struct MixtureRunOptions {
   // Read relaxed: the flag carries no data, and one more iteration before it
   // is seen does no harm.
   const std::atomic<int>* stopRequested = nullptr;
+  // Threads per chain, sharing each iteration's likelihoods and origin
+  // weights over disjoint ranges of fish (1 .. kMaxThreadsPerChain). The
+  // sample and restart files are the same for every value.
+  int32_t threadsPerChain = 1;
   // Milliseconds between progress calls; 0 uses the run's Timer.
   int32_t refreshMs = 0;
   // Called on a chain's thread after each iteration (tests stop chains with it).

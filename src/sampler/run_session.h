@@ -94,6 +94,10 @@ struct RunSession {
   // started from now on. 0 until a run is opened, which sets NumberOfReps.
   int32_t numberOfReps = 0;
   bool rerun = false;          // start chains afresh instead of resuming them
+  // Threads each chain started from now on shares the fish of its
+  // iterations among (1 .. kMaxThreadsPerChain). The files a chain writes
+  // are the same for every value; it is not part of the run.
+  int32_t threadsPerChain = 1;
   bool mixtureMarked = true;   // the current mixture is one to run
   NoticeQueue notices;
 

@@ -194,7 +194,7 @@ TEST_F(SimulationFixture, RefusedControlFilesSayWhy) {
     std::vector<std::string> messages;
   };
   std::string tooMany;
-  for (int i = 0; i < 201; ++i) tooMany += "Loc" + std::to_string(i) + "\n";
+  for (int i = 0; i < 2001; ++i) tooMany += "Loc" + std::to_string(i) + "\n";
   const Case cases[] = {
       {"fewer samples than fish", Mcf(WithKeyword("NumSamples", "NumSamples = 100") +
                                       "NumFish = 150\n"),
