@@ -1,8 +1,6 @@
 // `mixora analyze`: the whole road from a control file to the reports in one
 // command — load and check, write the run control file, run every mixture's
 // chains, produce every report and diagnostic, and print the estimates.
-#include <signal.h>
-
 #include <atomic>
 #include <cstdio>
 #include <iostream>
@@ -16,14 +14,11 @@
 #include "runfiles/run_control_reader.h"
 #include "sampler/chain_progress.h"
 #include "sampler/mixture_runner.h"
+#include "stop_signals.h"
 
 namespace mixora::cli {
 
 namespace {
-
-std::atomic<int> gAnalyzeStop{0};
-
-void OnAnalyzeStop(int) { gAnalyzeStop.store(1); }
 
 struct AnalyzeOptions {
   std::string controlPath;
@@ -73,24 +68,18 @@ bool PrintMixtureEstimates(const std::string& rcfPath, int p, const Interaction&
 }
 
 int RunAnalyze(AnalyzeOptions& options) {
+  InstallStopSignals();
   std::string rcfPath;
   int loaded = LoadToRunControlFile(options.controlPath, options.outputPath, "", options.common,
                                     rcfPath);
   if (loaded != 0) return loaded;
-
-  struct sigaction action {};
-  action.sa_handler = OnAnalyzeStop;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESETHAND;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
 
   Interaction ui = MakeTerminalInteraction(options.common);
   MixtureRunOptions runOptions;
   // A fresh analysis never continues chains of an earlier run control file
   // that may have held other data; --resume continues an interrupted one.
   runOptions.rerun = !options.resume;
-  runOptions.stopRequested = &gAnalyzeStop;
+  runOptions.stopRequested = &StopSignal();
   MixtureRunEvents events;
   bool quiet = options.common.quiet;
   events.mixtureOpened = [quiet](const RunSession& session) {
@@ -109,11 +98,12 @@ int RunAnalyze(AnalyzeOptions& options) {
   int ran = RunMixtures(rcfPath, runOptions, ui, events, outcome);
   if (!ran) {
     ReportSkippedMixtures(outcome.skipped);
-    if (outcome.stopped)
-      PrintError("stopped; run `mixora analyze " + options.controlPath +
-                 " --resume` to continue the chains");
-    else
-      PrintError(outcome.failure.empty() ? "not every chain completed" : outcome.failure);
+    if (outcome.stopped) {
+      PrintError("stopped: the chains saved their samples and restart files; run `mixora "
+                 "analyze " + options.controlPath + " --resume` to continue the chains");
+      return kStoppedExitCode;
+    }
+    PrintError(outcome.failure.empty() ? "not every chain completed" : outcome.failure);
     return 1;
   }
 
@@ -131,6 +121,12 @@ int RunAnalyze(AnalyzeOptions& options) {
       PrintError("the reports of mixture " + std::to_string(mixture.mixture + 1) +
                  " were not all produced");
       reportsOk = false;
+    }
+    // The chains are complete; only reports remain, and `mixora report` writes them.
+    if (StopSignal().load() != 0) {
+      PrintError("stopped before every report was written; the chains are complete: run `mixora "
+                 "report " + rcfPath + " --all` for the reports");
+      return kStoppedExitCode;
     }
   }
 
