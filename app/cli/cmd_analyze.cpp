@@ -1,7 +1,6 @@
 // `mixora analyze`: the whole road from a control file to the reports in one
 // command — load and check, write the run control file, run every mixture's
 // chains, produce every report and diagnostic, and print the estimates.
-#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -18,14 +17,11 @@
 #include "reports/run_reports.h"
 #include "runfiles/run_control_reader.h"
 #include "sampler/mixture_runner.h"
+#include "stop_signals.h"
 
 namespace mixora::cli {
 
 namespace {
-
-std::atomic<int> gAnalyzeStop{0};
-
-void OnAnalyzeStop(int) { gAnalyzeStop.store(1); }
 
 struct AnalyzeOptions {
   std::string controlPath;
@@ -83,17 +79,11 @@ bool PrintMixtureEstimates(const std::string& rcfPath, int p, const Interaction&
 }
 
 int RunAnalyze(AnalyzeOptions& options) {
+  InstallStopSignals();
   std::string rcfPath;
   int loaded = LoadToRunControlFile(options.controlPath, options.outputPath, "", options.common,
                                     rcfPath, options.resume);
   if (loaded != 0) return loaded;
-
-  struct sigaction action {};
-  action.sa_handler = OnAnalyzeStop;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESETHAND;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
 
   Interaction ui = MakeTerminalInteraction(options.common);
   MixtureRunOptions runOptions;
@@ -101,7 +91,7 @@ int RunAnalyze(AnalyzeOptions& options) {
   // that may have held other data; --resume continues an interrupted one.
   runOptions.rerun = !options.resume;
   runOptions.threadsPerChain = options.threadsPerChain;
-  runOptions.stopRequested = &gAnalyzeStop;
+  runOptions.stopRequested = &StopSignal();
   bool quiet = options.common.quiet;
   // Progress goes to standard error: standard output carries the estimates.
   ProgressDisplay display(quiet, ::isatty(STDERR_FILENO) != 0, std::cerr);
@@ -112,8 +102,8 @@ int RunAnalyze(AnalyzeOptions& options) {
     ReportSkippedMixtures(outcome.skipped);
     if (outcome.stopped) {
       PrintError("stopped: the chains saved their samples and restart files; run `mixora "
-                 "analyze " + options.controlPath + " --resume` to continue them");
-      return 130;
+                 "analyze " + options.controlPath + " --resume` to continue the chains");
+      return kStoppedExitCode;
     }
     PrintError(outcome.failure.empty() ? "not every chain completed" : outcome.failure);
     return 1;
@@ -133,6 +123,12 @@ int RunAnalyze(AnalyzeOptions& options) {
       PrintError("the reports of mixture " + std::to_string(mixture.mixture + 1) +
                  " were not all produced");
       reportsOk = false;
+    }
+    // The chains are complete; only reports remain, and `mixora report` writes them.
+    if (StopSignal().load() != 0) {
+      PrintError("stopped before every report was written; the chains are complete: run `mixora "
+                 "report " + rcfPath + " --all` for the reports");
+      return kStoppedExitCode;
     }
   }
 

@@ -1,5 +1,3 @@
-#include <signal.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -9,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "chain_list.h"
 #include "cli_support.h"
 #include "commands.h"
 #include "run_file_argument.h"
@@ -17,26 +16,11 @@
 #include "runfiles/summary_file.h"
 #include "sampler/chain_progress.h"
 #include "sampler/mixture_runner.h"
+#include "stop_signals.h"
 
 namespace mixora::cli {
 
 namespace {
-
-std::atomic<int> gStopRequested{0};
-
-// The first Ctrl-C (or SIGTERM) asks the chains to stop cleanly; the handler
-// then reverts to the default, so a second one ends the program at once
-// (the restart files still allow resuming).
-void OnStopSignal(int) { gStopRequested.store(1); }
-
-void InstallStopHandlers() {
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESETHAND;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-}
 
 struct RunOptions {
   std::string rcfPath;
@@ -48,34 +32,6 @@ struct RunOptions {
   int threadsPerChain = 1;
   CliOptions common;
 };
-
-// "1,3,5-7" (chains counted from 1) into 0-based indexes. Returns false and
-// sets why on a malformed list.
-bool ParseChainList(const std::string& text, std::vector<int>& chains, std::string& why) {
-  std::stringstream parts(text);
-  std::string part;
-  while (std::getline(parts, part, ',')) {
-    int first = 0, last = 0;
-    char extra = 0;
-    if (std::sscanf(part.c_str(), "%d-%d%c", &first, &last, &extra) == 2) {
-    } else if (std::sscanf(part.c_str(), "%d%c", &first, &extra) == 1) {
-      last = first;
-    } else {
-      why = "--chains: \"" + part + "\" is not a chain number or a range like 2-4";
-      return false;
-    }
-    if (first < 1 || last < first) {
-      why = "--chains: \"" + part + "\" is not a range of chain numbers from 1";
-      return false;
-    }
-    for (int c = first; c <= last; ++c) chains.push_back(c - 1);
-  }
-  if (chains.empty()) {
-    why = "--chains: no chain given";
-    return false;
-  }
-  return true;
-}
 
 int RunRun(RunOptions& options) {
   MixtureRunOptions run;
@@ -89,7 +45,7 @@ int RunRun(RunOptions& options) {
   run.rerun = options.rerun;
   run.reps = options.reps;
   run.threadsPerChain = options.threadsPerChain;
-  run.stopRequested = &gStopRequested;
+  run.stopRequested = &StopSignal();
 
   Interaction ui = MakeTerminalInteraction(options.common);
   ProgressDisplay display(options.common.quiet, StdoutIsTerminal(), std::cout);
@@ -127,7 +83,7 @@ int RunRun(RunOptions& options) {
     }
   }
 
-  InstallStopHandlers();
+  InstallStopSignals();
   MixtureRunOutcome outcome;
   const int ok = RunMixtures(options.rcfPath, run, ui, events, outcome);
   if (ok == 1) {
@@ -144,7 +100,7 @@ int RunRun(RunOptions& options) {
   if (outcome.stopped) {
     PrintError("stopped: the chains saved their samples and restart files; run the same command "
                "again to resume");
-    return 130;
+    return kStoppedExitCode;
   }
   for (const MixtureOutcome& m : outcome.mixtures) {
     if (m.incomplete.empty()) continue;

@@ -17,6 +17,8 @@ void RegisterConvertCommand(CLI::App& app, int& exitCode);
 void RegisterAnalyzeCommand(CLI::App& app, int& exitCode);
 void RegisterToolCommands(CLI::App& app, int& exitCode);
 void RegisterSimulateCommand(CLI::App& app, int& exitCode);
+void RegisterSubmitCommand(CLI::App& app, int& exitCode);
+void RegisterStatusCommand(CLI::App& app, int& exitCode);
 
 struct CliOptions;
 

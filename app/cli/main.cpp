@@ -55,6 +55,8 @@ int main(int argc, char** argv) {
   mixora::cli::RegisterAnalyzeCommand(app, exitCode);
   mixora::cli::RegisterToolCommands(app, exitCode);
   mixora::cli::RegisterSimulateCommand(app, exitCode);
+  mixora::cli::RegisterSubmitCommand(app, exitCode);
+  mixora::cli::RegisterStatusCommand(app, exitCode);
   AddHelpExamples(app);
   try {
     app.parse(argc, argv);

@@ -165,6 +165,11 @@ struct Chain {
   // first needed (RestartFilePath), so a save allocates nothing.
   std::string restartPath;
   std::string restartTempPath;
+
+  // The lock that keeps other processes off this chain while it is prepared
+  // or runs here (chain_lock.h); -1 when not held.
+  int lockFd = -1;
+  std::string lockPath;
 };
 
 // Sizes every sampler array for the chain's run and zero-fills it (origins 0,

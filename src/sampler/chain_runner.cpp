@@ -15,6 +15,7 @@
 #include "runfiles/sample_file_header.h"
 #include "runfiles/sample_file_writer.h"
 #include "sampler/chain_clock.h"
+#include "sampler/chain_lock.h"
 #include "sampler/generator_handle.h"
 #include "sampler/gibbs_sampler.h"
 #include "sampler/restart_file.h"
@@ -144,9 +145,35 @@ int AppendAfterKeptBlocks(ChainSampleFiles& files) {
 void UnprepareChain(Chain& chain) {
   CloseChainSamples(chain.samples);
   ReleaseSamplerArrays(chain);
+  ReleaseChainLock(chain);
+}
+
+// Takes the chain's lock unless this process holds it already. Returns 1, or
+// 0 (shown) when another process runs the chain or the lock file cannot be
+// made.
+int AcquireChainLock(Chain& chain, const Interaction& ui) {
+  if (chain.lockFd >= 0) return 1;
+  const std::string& restart = RestartFilePath(chain);
+  chain.lockPath = restart.substr(0, restart.size() - 3) + "lock";
+  const int fd = LockChainFile(chain.lockPath);
+  if (fd >= 0) {
+    chain.lockFd = fd;
+    return 1;
+  }
+  if (fd == kChainLockBusy)
+    ShowMessage(ui, kMbIconError | MessageForChain(chain.index + 1),
+                "Chain %d is running in another process (%s is locked); it is left to that "
+                "process",
+                chain.index + 1, chain.lockPath.c_str());
+  else
+    ShowMessage(ui, kMbIconError | MessageForChain(chain.index + 1), "Cannot Open %s",
+                chain.lockPath.c_str());
+  return 0;
 }
 
 }  // namespace
+
+void ReleaseChainLock(Chain& chain) { UnlockChainFile(chain.lockFd, chain.lockPath); }
 
 int CreateChain(RunSession& session, int index) {
   RunRecord* run = session.run.get();
@@ -182,6 +209,7 @@ int PrepareChain(RunSession& session, Chain& chain, int32_t reps) {
   const Interaction& ui = SessionUi(session);
   RunRecord& run = *chain.run;
   const ChainThreadSlot& slot = *session.slots[chain.index];
+  if (AcquireChainLock(chain, ui) == 0) return 0;
   const int arrays = AllocateSamplerArrays(chain);
   if (arrays == kArraysOutOfMemory) {
     ShowMessage(ui, kMbIconError | MessageForChain(chain.index + 1),
@@ -192,6 +220,7 @@ int PrepareChain(RunSession& session, Chain& chain, int32_t reps) {
     ShowMessage(ui, kMbIconError | MessageForChain(chain.index + 1),
                 "Cannot prepare chain %d:\r\nthe run's arrays do not fit its counts",
                 chain.index + 1);
+    ReleaseChainLock(chain);
     return 0;
   }
 
@@ -218,6 +247,7 @@ int PrepareChain(RunSession& session, Chain& chain, int32_t reps) {
   if (OpenChainOutputs(chain.samples, run, chain.index, chain.seed1, chain.seed2, resuming, ui) !=
       0) {
     ReleaseSamplerArrays(chain);
+    ReleaseChainLock(chain);
     return 0;
   }
   if (resuming && AppendAfterKeptBlocks(chain.samples) == 0) {
