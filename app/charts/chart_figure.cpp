@@ -5,6 +5,7 @@
 #include <QChart>
 #include <QCoreApplication>
 #include <QGraphicsLayout>
+#include <QGraphicsSimpleTextItem>
 #include <QImage>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -105,6 +106,22 @@ double NiceStep(double span) {
   return 10.0 * power;
 }
 
+// Ticks on round numbers of the axis's range.
+void NiceTicks(QValueAxis* axis, double anchor = 0.0) {
+  const double step = NiceStep(axis->max() - axis->min());
+  axis->setTickType(QValueAxis::TicksDynamic);
+  axis->setTickAnchor(anchor);
+  axis->setTickInterval(step);
+}
+
+QGraphicsSimpleTextItem* AddText(QGraphicsScene& scene, const QString& text, QPointF at,
+                                 const QFont& font) {
+  QGraphicsSimpleTextItem* item = scene.addSimpleText(text, font);
+  item->setBrush(QColor(50, 50, 50));
+  item->setPos(at);
+  return item;
+}
+
 ChartFigure Place(const QSize& size, const std::vector<std::pair<QChart*, QRectF>>& charts) {
   ChartFigure figure;
   figure.size = size;
@@ -152,8 +169,10 @@ ChartFigure CompositionFigure(const CompositionChartData& data, const QString& t
   const int chains = eachChain ? static_cast<int>(data.chains.size()) : 0;
   const QString interval = Percent(2.0 * data.percentile - 1.0);
   QChart* chart = NewChart(
-      title + (eachChain ? QStringLiteral(": each chain, mean and %1% interval").arg(interval)
-                         : QStringLiteral(": chains combined, mean and %1% interval").arg(interval)));
+      title + QStringLiteral(": %1 composition, %2, mean and %3% interval")
+                  .arg(data.byRegion ? QStringLiteral("group") : QStringLiteral("stock"),
+                       eachChain ? QStringLiteral("each chain") : QStringLiteral("chains combined"),
+                       interval));
 
   double largest = 0.0;
   std::vector<QString> names;
@@ -209,14 +228,14 @@ ChartFigure CompositionFigure(const CompositionChartData& data, const QString& t
 }
 
 ChartFigure TraceFigure(const TraceChartData& data, const QString& title) {
-  constexpr int kWidth = 1000, kTraceWidth = 760, kPanelHeight = 250, kHead = 36;
-  // Fixed plot areas keep each histogram's axis level with its trace's.
-  const QMarginsF inner(72, 34, 18, 78);
+  constexpr int kWidth = 1000, kTraceWidth = 760, kPanelHeight = 230, kHead = 62;
+  // Fixed plot areas keep each histogram's axis level with its trace's; the
+  // titles and the legend are drawn on the page, outside the charts' layout.
+  const QMarginsF inner(72, 28, 18, 52);
+  const double plotHeight = kPanelHeight - inner.top() - inner.bottom();
   std::vector<std::pair<QChart*, QRectF>> charts;
+  std::vector<std::pair<QString, QPointF>> texts;
   const int panels = static_cast<int>(data.panels.size());
-  auto* heading = NewChart(title + QStringLiteral(": kept proportion through the iterations"));
-  heading->legend()->hide();
-  charts.push_back({heading, QRectF(0, 0, kWidth, kHead + 8)});
 
   for (int p = 0; p < panels; ++p) {
     const TracePanel& panel = data.panels[static_cast<std::size_t>(p)];
@@ -232,43 +251,46 @@ ChartFigure TraceFigure(const TraceChartData& data, const QString& title) {
     const double pad = std::max((high - low) * 0.05, 0.002);
     low = std::max(0.0, low - pad) * 100.0;
     high = std::min(1.0, high + pad) * 100.0;
+    texts.push_back({QStringLiteral("%1   (kept mean %2%)")
+                         .arg(QString::fromStdString(panel.name))
+                         .arg(panel.keptMean * 100.0, 0, 'f', 2),
+                     QPointF(inner.left(), top + 6)});
 
-    QChart* trace = NewChart(QStringLiteral("%1 (kept mean %2%)")
-                                 .arg(QString::fromStdString(panel.name))
-                                 .arg(panel.keptMean * 100.0, 0, 'f', 2));
-    trace->setTitleFont(Font(kLabelPixels + 1, true));
+    QChart* trace = NewChart(QString());
+    trace->legend()->hide();
     QValueAxis* x = ValueAxis(QStringLiteral("Iteration"), 0.0, last, "%.0f");
+    NiceTicks(x);
     QValueAxis* y = ValueAxis(QStringLiteral("Proportion (%)"), low, high, "%.1f");
+    NiceTicks(y);
     trace->addAxis(x, Qt::AlignBottom);
     trace->addAxis(y, Qt::AlignLeft);
     for (int c = 0; c < static_cast<int>(panel.chains.size()); ++c) {
       auto* line = new QLineSeries;
-      line->setName(QStringLiteral("Chain %1").arg(c + 1));
-      line->setPen(QPen(ChainLineColour(c), 1.2));
+      // See-through, so chains that agree show through one another.
+      QColor colour = ChainLineColour(c);
+      colour.setAlpha(170);
+      line->setPen(QPen(colour, 1.0));
       for (const auto& [iteration, value] : panel.chains[static_cast<std::size_t>(c)])
         line->append(iteration, value * 100.0);
-      Attach(trace, line, x, y, true);
+      Attach(trace, line, x, y, false);
     }
-    if (panel.burnInEnd > 0.0) {
-      QPen dashed(QColor(60, 60, 60), 1.2, Qt::DashLine);
-      auto* burnIn = Segment(panel.burnInEnd, low, panel.burnInEnd, high, dashed);
-      burnIn->setName(QStringLiteral("End of burn-in"));
-      Attach(trace, burnIn, x, y, true);
-    }
-    trace->legend()->setAlignment(Qt::AlignBottom);
-    const QRectF traceRect(0, top, kTraceWidth, kPanelHeight);
+    if (panel.burnInEnd > 0.0)
+      Attach(trace,
+             Segment(panel.burnInEnd, low, panel.burnInEnd, high,
+                     QPen(QColor(40, 40, 40), 1.5, Qt::DashLine)),
+             x, y, false);
     trace->setPlotArea(QRectF(inner.left(), inner.top(), kTraceWidth - inner.left() - inner.right(),
-                              kPanelHeight - inner.top() - inner.bottom()));
-    charts.push_back({trace, traceRect});
+                              plotHeight));
+    charts.push_back({trace, QRectF(0, top, kTraceWidth, kPanelHeight)});
 
-    QChart* histogram = NewChart(QStringLiteral("Kept values"));
-    histogram->setTitleFont(Font(kLabelPixels + 1, true));
+    QChart* histogram = NewChart(QString());
     histogram->legend()->hide();
     uint32_t most = 1;
     for (uint32_t count : panel.histogram) most = std::max(most, count);
-    QValueAxis* hx = ValueAxis(QStringLiteral("Records"), 0.0, most * 1.05, "%.0f");
+    QValueAxis* hx = ValueAxis(QStringLiteral("Kept records"), 0.0, most * 1.05, "%.0f");
     hx->setTickCount(3);
     QValueAxis* hy = ValueAxis(QString(), low, high, "%.1f");
+    NiceTicks(hy);
     hy->setLabelsVisible(false);
     histogram->addAxis(hx, Qt::AlignBottom);
     histogram->addAxis(hy, Qt::AlignLeft);
@@ -284,32 +306,51 @@ ChartFigure TraceFigure(const TraceChartData& data, const QString& title) {
       lower->append(0.0, y0);
       lower->append(count, y0);
       auto* bar = new QAreaSeries(upper, lower);
-      bar->setBrush(QColor(150, 150, 150));
+      bar->setBrush(QColor(140, 140, 140));
       bar->setPen(QPen(Qt::white, 0.6));
       Attach(histogram, bar, hx, hy, false);
     }
     const double histogramWidth = kWidth - kTraceWidth;
-    histogram->setPlotArea(QRectF(12, inner.top(), histogramWidth - 12 - inner.right(),
-                                  kPanelHeight - inner.top() - inner.bottom()));
+    histogram->setPlotArea(QRectF(12, inner.top(), histogramWidth - 12 - inner.right(), plotHeight));
     charts.push_back({histogram, QRectF(kTraceWidth, top, histogramWidth, kPanelHeight)});
   }
   const QSize size(kWidth, kHead + std::max(panels, 1) * kPanelHeight + 6);
-  return Place(size, charts);
+  ChartFigure figure = Place(size, charts);
+  QGraphicsScene& scene = *figure.scene;
+  AddText(scene, title + QStringLiteral(": kept proportion through the iterations"),
+          QPointF(12, 8), Font(kTitlePixels, true));
+  for (const auto& [text, at] : texts) AddText(scene, text, at, Font(kLabelPixels + 1, true));
+  // The legend: a stroke of every chain's colour, then the burn-in line.
+  double x = 12;
+  const double y = 38;
+  auto legendEntry = [&](const QPen& pen, const QString& text) {
+    scene.addLine(x, y + 8, x + 24, y + 8, pen);
+    QGraphicsSimpleTextItem* label = AddText(scene, text, QPointF(x + 30, y), Font(kLabelPixels));
+    x += 30 + label->boundingRect().width() + 18;
+  };
+  for (uint32_t c = 0; c < data.chainCount; ++c)
+    legendEntry(QPen(ChainLineColour(static_cast<int>(c)), 3.0),
+                QStringLiteral("Chain %1").arg(c + 1));
+  if (data.discard > 0)
+    legendEntry(QPen(QColor(40, 40, 40), 1.5, Qt::DashLine),
+                QStringLiteral("End of burn-in (%1 records)").arg(data.discard));
+  AddText(scene, QStringLiteral("Kept values"), QPointF(kTraceWidth + 12, y), Font(kLabelPixels, true));
+  return figure;
 }
 
 ChartFigure ConvergenceFigure(const std::vector<ConvergenceRow>& rows, bool byRegion,
                               const QString& title) {
   QChart* chart = NewChart(title + QStringLiteral(": Gelman-Rubin shrink factors"));
   std::vector<QString> names;
-  double low = 1.0, high = 1.25;
+  double low = 0.98, high = 1.25;
   for (const ConvergenceRow& row : rows) {
     names.push_back(QString::fromStdString(row.name));
     low = std::min({low, row.estimate, row.quantile97});
     high = std::max({high, row.estimate * 1.03, row.quantile97 * 1.03});
   }
   const double step = NiceStep(high - low + 0.05);
-  QValueAxis* x = ValueAxis(QStringLiteral("Shrink factor"), std::floor(low / step) * step,
-                            RoundUp(high, step), "%.2f");
+  QValueAxis* x = ValueAxis(QStringLiteral("Shrink factor"), low, RoundUp(high, step), "%.2f");
+  NiceTicks(x, 1.0);
   QCategoryAxis* y = RowAxis(names);
   y->setTitleText(byRegion ? QStringLiteral("Group") : QStringLiteral("Stock"));
   y->setTitleFont(Font(kLabelPixels));
@@ -359,6 +400,7 @@ ChartFigure AssignmentFigure(const AssignmentChartData& data, const QString& tit
                                .arg(kConfident, 0, 'f', 1));
   QValueAxis* x = ValueAxis(QStringLiteral("Fish, most confidently assigned first"), 0.0,
                             std::max(fish, 1), "%.0f");
+  NiceTicks(x);
   QValueAxis* y = ValueAxis(data.byRegion ? QStringLiteral("Probability of the most likely group")
                                           : QStringLiteral("Probability of the most likely stock"),
                             0.0, 1.0, "%.1f");

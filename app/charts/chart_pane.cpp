@@ -47,6 +47,7 @@ void ChartPane::SetRun(RunRecord* run) {
   timer_.stop();
   run_ = run;
   live_ = LiveChains{};
+  drawnRecords_ = 0;
   sound_ = true;
   compositionView_->setScene(nullptr);
   traceView_->setScene(nullptr);
@@ -55,6 +56,11 @@ void ChartPane::SetRun(RunRecord* run) {
   gelmanRubin_->clear();
   status_->setText(run_ == nullptr ? tr("No run open") : tr("No samples read yet"));
   if (run_ != nullptr) Refresh();
+}
+
+void ChartPane::SetRunSource(std::function<RunRecord*()> source) {
+  source_ = std::move(source);
+  SetRun(source_ ? source_() : nullptr);
 }
 
 void ChartPane::StartLive(int intervalMs) {
@@ -67,12 +73,20 @@ void ChartPane::StopLive() {
 }
 
 void ChartPane::Refresh() {
+  if (source_ && source_() != run_) {
+    // SetRun refreshes the new run itself.
+    const bool live = timer_.isActive();
+    const int interval = timer_.interval();
+    SetRun(source_());
+    if (live) timer_.start(interval);
+    return;
+  }
   if (run_ == nullptr) return;
   RunRecord& run = *run_;
   sound_ = RefreshLiveChains(run, live_) == 1;
   if (!sound_) {
     status_->setText(QString::fromStdString(live_.problem));
-    emit refreshed(false);
+    Q_EMIT refreshed(false);
     return;
   }
   const uint32_t stocks = static_cast<uint32_t>(std::max(run.settings.NumberOfStocks, 0));
@@ -96,10 +110,12 @@ void ChartPane::Refresh() {
                    .arg(row.quantile97, 0, 'f', 2);
     gelmanRubin_->setText(tr("Gelman-Rubin (live): ") + parts.join(QStringLiteral(", ")));
   }
-  if (kept == 0) {
-    emit refreshed(true);
+  // Nothing new committed: the charts shown are still the whole story.
+  if (kept == 0 || live_.common == drawnRecords_) {
+    Q_EMIT refreshed(true);
     return;
   }
+  drawnRecords_ = live_.common;
 
   const QString title = QString::fromStdString(RunTitleOf(run));
   ReportJob job;
@@ -120,7 +136,7 @@ void ChartPane::Refresh() {
     trace_ = TraceFigure(trace, title);
     Show(traceView_, trace_);
   }
-  emit refreshed(true);
+  Q_EMIT refreshed(true);
 }
 
 void ChartPane::Show(QGraphicsView* view, const ChartFigure& figure) {

@@ -2,6 +2,7 @@
 // The chart pane of the desktop: the open mixture's composition and trace
 // charts, drawn from the records the chains have committed so far, with a
 // live Gelman-Rubin value for the largest stocks.
+#include <functional>
 #include <memory>
 
 #include <QLabel>
@@ -28,6 +29,9 @@ class ChartPane : public QWidget {
   // The one hook the main window needs: the run of the open mixture (none
   // when the run is closed). The pane only reads the run and its files.
   void SetRun(RunRecord* run);
+  // Or a source the pane asks before every refresh, so that it follows the
+  // window from one mixture to the next by itself.
+  void SetRunSource(std::function<RunRecord*()> source);
   // Refreshes every intervalMs milliseconds while chains run (the run's
   // Timer setting is a good interval); StopLive refreshes once more.
   void StartLive(int intervalMs);
@@ -41,11 +45,11 @@ class ChartPane : public QWidget {
   const ChartFigure& CompositionPicture() const { return composition_; }
   const ChartFigure& TracePicture() const { return trace_; }
 
- public slots:
+ public Q_SLOTS:
   // Reads what the chains have committed since the last refresh and redraws.
   void Refresh();
 
- signals:
+ Q_SIGNALS:
   void refreshed(bool sound);
 
  protected:
@@ -55,7 +59,9 @@ class ChartPane : public QWidget {
   void Show(QGraphicsView* view, const ChartFigure& figure);
   void FitViews();
 
+  std::function<RunRecord*()> source_;
   RunRecord* run_ = nullptr;
+  uint32_t drawnRecords_ = 0;  // records behind the charts shown
   LiveChains live_;
   bool sound_ = true;
   ChartFigure composition_;

@@ -88,34 +88,41 @@ int ReadCommittedRecords(const std::string& path, uint32_t vouched, CommittedRec
   out.values.resize(static_cast<std::size_t>(records) * header.valuesPerRecord);
   std::vector<uint8_t> block;
 
-  auto tailOrDamage = [&](int64_t at, const std::string& what) {
-    const bool couldBeLast = size - at <= fullBlockBytes;
-    const bool withinOneBlock =
-        vouched == kAllCommittedRecords || static_cast<uint64_t>(vouched) - records <= capacity;
-    if (couldBeLast && withinOneBlock) {
+  // A chain that starts afresh truncates its file before it removes the
+  // restart file that vouches for the old records, and a resumed chain
+  // rewrites its last block in place: an early end or a torn or undecodable
+  // last block is a chain at work. Only a block with a sound block behind it,
+  // or a bad header too far from the end to be the last, is damage.
+  auto tailOrDamage = [&](int64_t at, bool damaged, const std::string& what) {
+    if (!damaged) {
       out.tailPending = true;
       return 1;
     }
     error = Describe(path, at, what);
     return 0;
   };
+  auto soundBlockAt = [&](int64_t at) {
+    SampleBlockSpot next;
+    std::string ignored;
+    return fseeko(file, static_cast<off_t>(at), SEEK_SET) == 0 &&
+           StepOverSampleBlock(file, header, size, next, ignored) == BlockWalk::kBlock;
+  };
 
   int result = 1;
   while (records < vouched) {
     if (fseeko(file, static_cast<off_t>(offset), SEEK_SET) != 0) {
-      result = tailOrDamage(offset, "cannot be reached");
+      result = tailOrDamage(offset, false, "cannot be reached");
       break;
     }
     SampleBlockSpot spot;
     BlockWalk walk = StepOverSampleBlock(file, header, size, spot, problem);
     if (walk == BlockWalk::kEnd) {
-      if (vouched != kAllCommittedRecords)
-        result = tailOrDamage(offset, "the file ends before record " + std::to_string(vouched) +
-                                          " that its chain counts");
+      if (vouched != kAllCommittedRecords) out.tailPending = true;
       break;
     }
     if (walk != BlockWalk::kBlock) {
-      result = tailOrDamage(offset, problem);
+      result = tailOrDamage(offset, walk == BlockWalk::kBad && size - offset > fullBlockBytes,
+                            problem);
       break;
     }
     block.resize(spot.header.uncompressedLength);
@@ -123,7 +130,9 @@ int ReadCommittedRecords(const std::string& path, uint32_t vouched, CommittedRec
     if (fseeko(file, static_cast<off_t>(offset + kSampleBlockHeaderSize), SEEK_SET) == 0)
       status = ReadSampleBlockBody(file, spot.header, block.data(), block.size());
     if (status != BlockStatus::kOk) {
-      result = tailOrDamage(offset, DescribeBlockStatus(status));
+      const int64_t end = offset + static_cast<int64_t>(kSampleBlockHeaderSize) +
+                          spot.header.compressedLength;
+      result = tailOrDamage(offset, soundBlockAt(end), DescribeBlockStatus(status));
       break;
     }
     uint32_t take = spot.header.count;

@@ -34,10 +34,11 @@ struct CommittedRecords {
 // `vouched` of them. A missing file, a header not yet written, and a last
 // block that is torn or does not decode yet (the chain is writing or
 // rewriting it in place) are not damage: the records before it are
-// returned. Returns 1, or 0 with error naming the file when it is damaged
-// where a chain never writes: not a sample file, a bad block with further
-// blocks behind it, or fewer whole blocks than the records it vouches for
-// minus the one block a chain may be rewriting.
+// returned, with tailPending set (also when the file ends short of the
+// vouched records: a chain started afresh truncates its file before it
+// removes its old restart file). Returns 1, or 0 with error naming the file
+// when it is damaged where a chain never writes: not a sample file, or a bad
+// block with a sound block behind it.
 int ReadCommittedRecords(const std::string& path, uint32_t vouched, CommittedRecords& out,
                          std::string& error);
 
