@@ -19,6 +19,7 @@ void RegisterToolCommands(CLI::App& app, int& exitCode);
 void RegisterSimulateCommand(CLI::App& app, int& exitCode);
 void RegisterSubmitCommand(CLI::App& app, int& exitCode);
 void RegisterStatusCommand(CLI::App& app, int& exitCode);
+void RegisterPlotCommand(CLI::App& app, int& exitCode);
 
 struct CliOptions;
 

@@ -57,6 +57,9 @@ int main(int argc, char** argv) {
   mixora::cli::RegisterSimulateCommand(app, exitCode);
   mixora::cli::RegisterSubmitCommand(app, exitCode);
   mixora::cli::RegisterStatusCommand(app, exitCode);
+#ifdef MIXORA_WITH_CHARTS
+  mixora::cli::RegisterPlotCommand(app, exitCode);
+#endif
   AddHelpExamples(app);
   try {
     app.parse(argc, argv);
