@@ -17,6 +17,7 @@ void RegisterConvertCommand(CLI::App& app, int& exitCode);
 void RegisterAnalyzeCommand(CLI::App& app, int& exitCode);
 void RegisterToolCommands(CLI::App& app, int& exitCode);
 void RegisterSimulateCommand(CLI::App& app, int& exitCode);
+void RegisterImportCommand(CLI::App& app, int& exitCode);
 
 struct CliOptions;
 

@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
   mixora::cli::RegisterAnalyzeCommand(app, exitCode);
   mixora::cli::RegisterToolCommands(app, exitCode);
   mixora::cli::RegisterSimulateCommand(app, exitCode);
+  mixora::cli::RegisterImportCommand(app, exitCode);
   CLI11_PARSE(app, argc, argv);
   return exitCode;
 }
