@@ -20,6 +20,7 @@ void RegisterSimulateCommand(CLI::App& app, int& exitCode);
 void RegisterSubmitCommand(CLI::App& app, int& exitCode);
 void RegisterStatusCommand(CLI::App& app, int& exitCode);
 void RegisterPlotCommand(CLI::App& app, int& exitCode);
+void RegisterImportCommand(CLI::App& app, int& exitCode);
 
 struct CliOptions;
 

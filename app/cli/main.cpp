@@ -55,6 +55,7 @@ int main(int argc, char** argv) {
   mixora::cli::RegisterAnalyzeCommand(app, exitCode);
   mixora::cli::RegisterToolCommands(app, exitCode);
   mixora::cli::RegisterSimulateCommand(app, exitCode);
+  mixora::cli::RegisterImportCommand(app, exitCode);
   mixora::cli::RegisterSubmitCommand(app, exitCode);
   mixora::cli::RegisterStatusCommand(app, exitCode);
 #ifdef MIXORA_WITH_CHARTS
