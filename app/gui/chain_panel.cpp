@@ -24,11 +24,11 @@ const char* const kOpNames[4] = {"Start", "Stop", "Pause", "Resume"};
 constexpr int kRunBoxColumns = 4;
 // The cells that change while a chain runs; the others are drawn in full only.
 constexpr bool kChangesWhileRunning[kChainRowCount - 1] = {false, true, true, true, true, true,
-                                                           false, true, false, true, true};
+                                                           false, true, true, true, true};
 
 int RowHeight() { return Px(16); }
 int ControlHeight() { return Px(22); }
-int ColumnWidth() { return Px(64); }
+int ColumnWidth() { return Px(72); }
 
 QLabel* CellLabel(QWidget* parent, const QString& text, Qt::Alignment align) {
   auto* label = new QLabel(text, parent);

@@ -216,6 +216,11 @@ void MainWindow::buildStatusLine() {
 
 void MainWindow::buildCentre() {
   auto* centre = new QWidget(this);
+  // The panel and the list are dense tables; a small face keeps their
+  // columns at their pixel widths without cutting the texts.
+  QFont small = centre->font();
+  small.setPointSizeF(small.pointSizeF() * 0.85);
+  centre->setFont(small);
   auto* layout = new QVBoxLayout(centre);
   layout->setContentsMargins(0, 0, 0, 0);
   panel_ = new ChainPanel(centre);
@@ -391,6 +396,7 @@ bool MainWindow::openRunFile(const QString& path) {
   openingMixture_ = false;
   resize(std::max(width(), Px(528)), std::max(height(), Px(chains > kVisibleChains ? 580 : 560)));
   noticeTimer_->start();
+  setRunControlsEnabled(true);
   onMarksChanged();
   updateCommandStates();
   setStatus(0, "  Binary Control File Read.");

@@ -6,6 +6,7 @@
 
 #include "core/error_flags.h"
 #include "reports/assignment_tally.h"
+#include "reports/tidy_tables.h"
 #include "runfiles/run_file_names.h"
 #include "runfiles/sample_file_reader.h"
 
@@ -140,7 +141,7 @@ int AssignmentReport(ReportJob& job, bool /*byRegion*/) {
     const int added = AddChainAssignments(job, reader, c, tally, error);
     CloseSampleFileReader(reader);
     if (added == 0) {
-      if (job.abort.load()) return 0;
+      if (job.abort.load(std::memory_order_relaxed)) return 0;
       ShowMessage(job.ui, kMbIconError | MessageForChain(c + 1), "%s", error.c_str());
       std::fprintf(out, "Error reading Chain File %d: %s\r\n", c + 1, path.c_str());
       return 0;
@@ -180,6 +181,9 @@ int AssignmentReport(ReportJob& job, bool /*byRegion*/) {
     ShowMessage(job.ui, kMbIconWarning, "Cannot Open %s", csvPath.c_str());
   else
     ShowMessage(job.ui, kMbIconWarning, "Error writing %s", csvPath.c_str());
+  std::string tidyPath;
+  if (WritePosteriorsTable(run, tally, total, job.ui, tidyPath) == 1)
+    job.filesWritten.push_back(tidyPath);
   return 1;
 }
 

@@ -74,6 +74,8 @@ void CopyLog(const LogBuffer& from, LogBuffer& to) {
   }
 }
 
+}  // namespace
+
 int WriteSpamBaselineOfSet(const GenepopSet& set, const std::string& path) {
   std::FILE* out = std::fopen(path.c_str(), "wb");
   if (!out) return 0;
@@ -109,6 +111,8 @@ int WriteSpamBaselineOfSet(const GenepopSet& set, const std::string& path) {
   return Finish(out) ? 1 : 0;
 }
 
+namespace {
+
 // The title line of the converted mixture. A title that holds no letter, or
 // that starts with "Label", would make the converted file look like another
 // format to the file classification, so it is prefixed.
@@ -134,7 +138,6 @@ int ConvertMixture(const std::string& path, const std::string& outPath, const Lo
     return -1;
   const std::vector<std::string>& lines = file.text.lines;
   const int loci = static_cast<int>(file.locusNames.size());
-  std::size_t longestName = 0;
   int individuals = 0;
   std::string name, problem;
   for (std::size_t i = static_cast<std::size_t>(file.populationStart); i < lines.size(); ++i) {
@@ -148,7 +151,6 @@ int ConvertMixture(const std::string& path, const std::string& outPath, const Lo
       LogAppend(log, "%s", DescribeErrorFlags(flags).c_str());
       return static_cast<int>(flags);
     }
-    longestName = std::max(longestName, name.size());
     ++individuals;
   }
   // A mixture without a single fish (no "POP" line, or only empty samples)
@@ -158,21 +160,15 @@ int ConvertMixture(const std::string& path, const std::string& outPath, const Lo
     LogAppend(log, "No individuals in %s", path.c_str());
     return -1;
   }
-  const int nameWidth = GenepopNameWidth(longestName);
-
-  std::FILE* out = std::fopen(outPath.c_str(), "wb");
-  if (!out) {
-    LogAppend(log, "Cannot write to %s", outPath.c_str());
-    return -1;
-  }
-  std::fprintf(out, "%s\r\n", ConvertedMixtureTitle(file.title).c_str());
+  PositionedMixture mixture;
+  mixture.title = ConvertedMixtureTitle(file.title);
+  mixture.locusNames = file.locusNames;
   std::vector<int> baselineLocus(static_cast<std::size_t>(loci));
   for (int l = 0; l < loci; ++l) {
     baselineLocus[l] = FindName(table.names, file.locusNames[l]);
     if (baselineLocus[l] < 0)
       LogAppend(log, "Convert Info: locus %s is not in the baseline; its alleles are written as 0",
                 file.locusNames[l].c_str());
-    std::fprintf(out, "%s\r\n", file.locusNames[l].c_str());
   }
 
   std::string lastPop;
@@ -181,12 +177,13 @@ int ConvertMixture(const std::string& path, const std::string& outPath, const Lo
     std::string trimmed = TrimLine(lines[i]);
     if (IsGenepopSkippedLine(trimmed)) continue;
     if (IsGenepopPopLine(trimmed)) {
-      std::fprintf(out, "%s\r\n", trimmed.c_str());
+      mixture.popLines.push_back(trimmed);
       lastPop = trimmed;
       continue;
     }
     ParseGenepopIndividual(trimmed, loci, name, codes.data(), problem);
-    std::fprintf(out, "%-*s,", nameWidth, name.c_str());
+    mixture.fishNames.push_back(name);
+    mixture.fishPopulation.push_back(static_cast<int32_t>(mixture.popLines.size()) - 1);
     for (int l = 0; l < loci; ++l) {
       int32_t position[2] = {0, 0};
       std::string missing;
@@ -200,16 +197,18 @@ int ConvertMixture(const std::string& path, const std::string& outPath, const Lo
         LogAppend(log, "Convert Info: %snot found for char %s for %s in %s (Line %d)",
                   missing.c_str(), file.locusNames[l].c_str(), name.c_str(), lastPop.c_str(),
                   static_cast<int>(i) + 1);
-      std::fprintf(out, " %03d%03d", position[0], position[1]);
+      mixture.positions.push_back(position[0]);
+      mixture.positions.push_back(position[1]);
     }
-    std::fprintf(out, "\r\n");
   }
-  if (!Finish(out)) {
+  if (!WritePositionedMixture(mixture, outPath)) {
     LogAppend(log, "Cannot write to %s", outPath.c_str());
     return -1;
   }
   return 0;
 }
+
+}  // namespace
 
 int WriteGenepopControlFile(const GenepopSet& set, const std::string& path,
                             const std::string& baselineOut, const std::string& mixtureOut) {
@@ -229,8 +228,8 @@ int WriteGenepopControlFile(const GenepopSet& set, const std::string& path,
                "MIXORA\r\n\r\nTitle = %s\r\nBaselineFile = %s\r\nMixtureFile = %s\r\n"
                "OutputFolder = output\r\nSpecies = Unknown\r\nBaseDesc = %s\r\n"
                "NumberOfStocks = %d\r\nNumberOfChars = %d\r\nLevels = 1\r\n"
-               "NumberOfChains = 4\r\nNumberOfReps = 2000\r\nSeed1 = 687688\r\n"
-               "Seed2 = 788781\r\nStartStock = %d\r\nNumberToKeep = 1000\r\n\r\n",
+               "NumberOfChains = 4\r\nChangeSeeds = T\r\nNumberOfReps = 2000\r\n"
+               "Seed1 = 687688\r\nSeed2 = 788781\r\nStartStock = %d\r\nNumberToKeep = 1000\r\n\r\n",
                "CtcConvert", NameForControlFile(path, baselineOut).c_str(),
                NameForControlFile(path, mixtureOut).c_str(), "Converted from Genepop Label format",
                stocks, static_cast<int>(set.locusNames.size()), startStock);
@@ -243,13 +242,42 @@ int WriteGenepopControlFile(const GenepopSet& set, const std::string& path,
     if (set.populationSize[p] == 0)
       std::fprintf(out, "! %03d %2d  (no individuals)\r\n", set.stockNumbers[p], 1);
     else
-      std::fprintf(out, "%03d %2d  %-s\r\n", set.stockNumbers[p], 1, set.stockNames[p].c_str());
+      std::fprintf(out, "%03d %2d  %-s\r\n", set.stockNumbers[p],
+                   set.groupNames.empty() ? 1 : set.stockGroup[p] + 1, set.stockNames[p].c_str());
   }
-  std::fprintf(out, "\r\nGroups =\r\n  1   1  Dummy\r\n");
+  if (set.groupNames.empty()) {
+    std::fprintf(out, "\r\nGroups =\r\n  1   1  Dummy\r\n");
+  } else {
+    std::fprintf(out, "\r\nGroups =\r\n");
+    for (std::size_t g = 0; g < set.groupNames.size(); ++g)
+      std::fprintf(out, "  1 %3d  %s\r\n", static_cast<int>(g) + 1, set.groupNames[g].c_str());
+  }
   return Finish(out) ? 1 : 0;
 }
 
-}  // namespace
+int WritePositionedMixture(const PositionedMixture& mixture, const std::string& path) {
+  std::FILE* out = std::fopen(path.c_str(), "wb");
+  if (!out) return 0;
+  std::size_t longestName = 0;
+  for (const std::string& name : mixture.fishNames) longestName = std::max(longestName, name.size());
+  const int nameWidth = GenepopNameWidth(longestName);
+  const std::size_t loci = mixture.locusNames.size();
+  std::fprintf(out, "%s\r\n", mixture.title.c_str());
+  for (const std::string& locus : mixture.locusNames) std::fprintf(out, "%s\r\n", locus.c_str());
+  std::size_t f = 0;
+  for (std::size_t p = 0; p < mixture.popLines.size(); ++p) {
+    std::fprintf(out, "%s\r\n", mixture.popLines[p].c_str());
+    for (; f < mixture.fishNames.size() && mixture.fishPopulation[f] == static_cast<int32_t>(p);
+         ++f) {
+      std::fprintf(out, "%-*s,", nameWidth, mixture.fishNames[f].c_str());
+      for (std::size_t l = 0; l < loci; ++l)
+        std::fprintf(out, " %03d%03d", mixture.positions[(f * loci + l) * 2],
+                     mixture.positions[(f * loci + l) * 2 + 1]);
+      std::fprintf(out, "\r\n");
+    }
+  }
+  return Finish(out) ? 1 : 0;
+}
 
 std::string GenepopOutputName(const std::string& inputName) {
   std::size_t slash = inputName.find_last_of("/\\");

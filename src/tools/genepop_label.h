@@ -29,6 +29,9 @@ struct GenepopSet {
   std::vector<int32_t> individualPopulation;  // [individual]
   std::vector<int32_t> codes;                 // [(individual * loci + locus) * 2 + j]
   std::vector<std::string> messages;          // "Info:" notes made while reading
+  // Groups of the first level for the control file; empty: one "Dummy" group.
+  std::vector<std::string> groupNames;
+  std::vector<int32_t> stockGroup;  // [population]: index into groupNames
 };
 
 // The parts of a label file shared by the baseline and the mixture readers.

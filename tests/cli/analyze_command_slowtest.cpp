@@ -70,9 +70,16 @@ TEST(AnalyzeCommand, ExampleRunFinishesWithReportsAndHoldsTheTruth) {
 
   for (const char* pop : {"Tavrin25_POP_01", "Tavrin25_POP_02"}) {
     for (const char* suffix : {"_SCs.Txt", "_SCs_Grp.Txt", "_IDs.Txt", "_IDs.Csv", "_GR.Txt",
-                               "_RL.Txt", ".Sum", "_01.Ise", "_04.Sta", "_04.Rst"})
+                               "_RL.Txt", ".Sum", "_01.Ise", "_04.Sta", "_04.Rst",
+                               "_estimates.csv", "_posteriors.csv"})
       EXPECT_TRUE(fs::exists(folder / "output" / (std::string(pop) + suffix))) << pop << suffix;
+    // The example's chains have seeds of their own, so the diagnostic can
+    // judge them.
+    EXPECT_EQ(ReadAll(folder / "output" / (std::string(pop) + "_GR.Txt")).find("identical"),
+              std::string::npos)
+        << pop;
   }
+  EXPECT_EQ(ReadAll(folder / "err.txt").find("identical"), std::string::npos);
 
   std::map<std::string, Interval> estimates = ParseEstimates(ReadAll(folder / "out.txt"));
   std::istringstream truth(ReadAll(folder / "truth.txt"));

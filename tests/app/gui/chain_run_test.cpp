@@ -2,6 +2,7 @@
 // pause and resume, stopping a chain, and Close refused while chains run.
 #include <QAction>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTest>
 #include <thread>
@@ -13,6 +14,7 @@
 #include "main_window.h"
 #include "mixture_list_model.h"
 #include "sampler/chain_runner.h"
+#include "sampler/restart_file.h"
 
 using namespace mixora;
 using namespace mixora::gui;
@@ -91,6 +93,8 @@ class ChainRunTest : public QObject {
     QCOMPARE(Enabled(panel, 2), QString(".pP."));
     QCOMPARE(Enabled(panel, 0), QString(".pPR"));
     QTRY_COMPARE_WITH_TIMEOUT(panel->cellText(0, 9), QString("Paused"), 5000);
+    // The chain finishes the iteration it is in, then waits.
+    QTest::qWait(200);
     const int paused = window.session().chains[0]->iteration.load();
     QTest::qWait(300);
     QCOMPARE(window.session().chains[0]->iteration.load(), paused);
@@ -123,6 +127,53 @@ class ChainRunTest : public QObject {
     QVERIFY(window.mixtureList()->isEnabled());
     QVERIFY(window.closeRun());
     QVERIFY(!answerer.sawText("Complete"));
+  }
+
+  void minimisedWindowShowsProgressInItsTitle() {
+    PreparedRun run = PrepareExampleRun("gui_minimised", 200, 2);
+    QVERIFY2(!run.rcf.empty(), run.loadOutput.c_str());
+    MainWindow window;
+    window.show();
+    QVERIFY(window.openRunFile(QString::fromStdString(run.rcf.string())));
+    window.session().afterIteration = [](Chain&) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    };
+    ModalAnswerer answerer;
+    answerer.answer("Abort All Chains?", kIdYes);
+    window.runCommand(ChainCommand(0, kOpStart));
+    window.showMinimized();
+    const QRegularExpression progress("^[0-9]+% of Tavrin25_POP_01$");
+    QTRY_VERIFY_WITH_TIMEOUT(progress.match(window.windowTitle()).hasMatch(), 10000);
+    window.showNormal();
+    QCOMPARE(window.windowTitle(), QString("Mixora - Tavrin25_POP_01"));
+    window.runCommand(ChainCommand(0, kOpStop));
+    QTRY_COMPARE_WITH_TIMEOUT(window.session().liveThreads, 0, 10000);
+  }
+
+  void shutdownStopsEveryChainWithItsSamplesSaved() {
+    PreparedRun run = PrepareExampleRun("gui_shutdown", 200, 2);
+    QVERIFY2(!run.rcf.empty(), run.loadOutput.c_str());
+    MainWindow window;
+    window.show();
+    QVERIFY(window.openRunFile(QString::fromStdString(run.rcf.string())));
+    window.session().afterIteration = [](Chain&) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    };
+    ModalAnswerer answerer;
+    window.runCommand(ChainCommand(0, kOpStart));
+    QTRY_VERIFY_WITH_TIMEOUT(window.session().chains[0]->iteration.load() > 3 &&
+                                 window.session().chains[1]->iteration.load() > 3,
+                             10000);
+    window.honourShutdown();
+    QVERIFY(window.session().run == nullptr);
+    QCOMPARE(window.statusText(0), QString(" All threads finished"));
+    // Nobody was asked anything, and each chain saved where it stopped.
+    QVERIFY(answerer.texts.isEmpty());
+    for (const char* name : {"Tavrin25_POP_01_01.Rst", "Tavrin25_POP_01_02.Rst"}) {
+      RestartChainValues values;
+      QCOMPARE(ReadRestartChainValues((run.rcf.parent_path() / name).string(), values), 1);
+      QVERIFY(values.iteration > 3 && values.iteration < 200);
+    }
   }
 };
 

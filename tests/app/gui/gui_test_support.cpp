@@ -32,6 +32,16 @@ int RunCli(const fs::path& folder, const std::vector<std::string>& args, std::st
   return result.exitCode;
 }
 
+PreparedRun::PreparedRun(PreparedRun&& other) noexcept
+    : folder(std::move(other.folder)), rcf(std::move(other.rcf)), loadOutput(std::move(other.loadOutput)) {
+  other.folder.clear();
+}
+
+PreparedRun::~PreparedRun() {
+  std::error_code ignored;
+  if (!folder.empty()) fs::remove_all(folder, ignored);
+}
+
 PreparedRun PrepareRun(const fs::path& source, const std::string& control,
                        const std::map<std::string, std::string>& keywords, const std::string& tag) {
   PreparedRun run;
@@ -57,7 +67,7 @@ PreparedRun PrepareExampleRun(const std::string& tag, int reps, int chains) {
   return PrepareRun(fs::path(MIXORA_EXAMPLES_DIR) / "tavrin", "tavrin.tcf",
                     {{"NumberOfReps", std::to_string(reps)},
                      {"NumberOfChains", std::to_string(chains)},
-                     {"SaveEvery", "50"},
+                     {"SaveEvery", "100"},
                      {"NumberToKeep", std::to_string(reps / 2)},
                      {"Timer", "100"}},
                     tag);

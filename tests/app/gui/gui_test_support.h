@@ -28,6 +28,10 @@ struct RegisterTest {
 // A copy of a run's input files in a fresh scratch folder, with keywords of
 // its control file replaced, loaded by `mixora load` into a run control file.
 struct PreparedRun {
+  PreparedRun() = default;
+  PreparedRun(PreparedRun&& other) noexcept;
+  PreparedRun& operator=(PreparedRun&&) = delete;
+  ~PreparedRun();  // removes the folder
   std::filesystem::path folder;
   std::filesystem::path rcf;  // empty when the load failed
   std::string loadOutput;

@@ -86,7 +86,7 @@ class MainWindowTest : public QObject {
     window.show();
     window.runCommand(kCmdOpen);
     QVERIFY(window.session().run != nullptr);
-    QCOMPARE(window.windowTitle(), QString("Mixora - Tavrin R_POP_01"));
+    QCOMPARE(window.windowTitle(), QString("Mixora - Tavrin25_POP_01"));
     QCOMPARE(window.statusText(0), QString("  Binary Control File Read."));
 
     QTableView* list = window.mixtureList();
