@@ -43,11 +43,11 @@ GenepopDialog::GenepopDialog(QWidget* parent, const Interaction& ui) : QDialog(p
   for (int f = 0; f < kFieldCount; ++f) {
     fields_[f] = new QLineEdit(this);
     fields_[f]->setObjectName(names[f]);
-    auto* browse = new QPushButton("Browse...", this);
+    auto* browseButton = new QPushButton("Browse...", this);
     grid->addWidget(new QLabel(labels[f], this), f, 0);
     grid->addWidget(fields_[f], f, 1);
-    grid->addWidget(browse, f, 2);
-    connect(browse, &QPushButton::clicked, this, [this, f] { browse(static_cast<Field>(f)); });
+    grid->addWidget(browseButton, f, 2);
+    connect(browseButton, &QPushButton::clicked, this, [this, f] { browse(static_cast<Field>(f)); });
   }
   makeControl_ = new QCheckBox("Generate TCF control file", this);
   grid->addWidget(makeControl_, kFieldCount, 1);
