@@ -141,7 +141,7 @@ TEST(AnalyzeCommand, StoppedBySigtermLikeARunAndResumed) {
   EXPECT_NE(ReadAll(err).find("--resume"), std::string::npos) << ReadAll(err);
 
   const std::string resume = "cd '" + folder.string() + "' && '" + MIXORA_CLI_PATH +
-                             "' analyze tavrin.tcf --resume --quiet >/dev/null 2>&1 </dev/null";
+                             "' analyze tavrin.tcf --resume --overwrite --quiet >/dev/null 2>&1 </dev/null";
   EXPECT_EQ(std::system(resume.c_str()), 0);
   EXPECT_TRUE(fs::exists(folder / "output" / "Tavrin25_POP_02_SCs.Txt"));
   std::error_code ec;
