@@ -107,7 +107,9 @@ TEST(CheckCommand, ClosingErrorNamesTheItemAndTheNextStep) {
       {"keyword missing", "small.tcf", "Species = Coho", "",
        {"Missing control file keyword(s): Missing Species", "add the keyword"}},
       {"allele beyond the count", "small.tcf", "002 03 T LocB", "002 02 T LocB",
-       {"allele position 3", "raise the allele count of the character in Chars ="}},
+       {"baseline check failed: More that 256 allele positions: Fatal: CharID 2 - LocB has max "
+        "of 2, 3 found in Baseline",
+        "raise the allele count of the character in Chars ="}},
   };
   for (const auto& c : cases) {
     Scratch scratch("rcf");
