@@ -112,8 +112,16 @@ int RunAnalyze(AnalyzeOptions& options) {
     if (outcome.stopped)
       PrintError("stopped; run `mixora analyze " + options.controlPath +
                  " --resume` to continue the chains");
+    else if (!outcome.failure.empty())
+      PrintError(outcome.failure);
     else
-      PrintError(outcome.failure.empty() ? "not every chain completed" : outcome.failure);
+      PrintError("not every chain completed");
+    for (const MixtureOutcome& m : outcome.mixtures)
+      if (m.failedChain >= 0 && m.restartRefused)
+        PrintError("mixture " + std::to_string(m.mixture + 1) + ": chain " +
+                   std::to_string(m.failedChain + 1) +
+                   " was not resumed because its restart file was refused (see above); `mixora "
+                   "analyze " + options.controlPath + "` without --resume starts every chain afresh");
     return 1;
   }
 

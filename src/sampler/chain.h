@@ -137,6 +137,10 @@ struct Chain {
 
   ChainGenerators generators;
   int32_t resume = 0;  // 1: continue from the restart file
+  // The chain's restart file exists but was refused (damaged, or from
+  // another run). Such a chain is not started unless it is rerun: starting
+  // it afresh would throw its samples away.
+  bool restartRefused = false;
   std::atomic<int32_t> phase{kPhaseInitDone};
   ChainClock clock;
   int32_t priority = 1;

@@ -85,6 +85,9 @@ struct RunSession {
   // started from now on. 0 until a run is opened, which sets NumberOfReps.
   int32_t numberOfReps = 0;
   bool rerun = false;          // start chains afresh instead of resuming them
+  // The chain the last StartChains stopped at because it could not be
+  // prepared, or -1.
+  int32_t failedChain = -1;
   bool mixtureMarked = true;   // the current mixture is one to run
   NoticeQueue notices;
 
