@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 #include "core/atomic_file.h"
 #include "core/paths.h"
@@ -82,6 +83,7 @@ void ReportThread(ReportJob& job) {
   int passes = byRegion || kind == kReportConvert ? levels : 1;
   int result = 1;
   PendingFile pendingOut;
+  bool hadEarlier = false;
   if (kind < 0 || kind >= kReportKindCount) result = 0;
   if (byRegion && levels < 1) {
     ShowMessage(job.ui, kMbIconError, "The run has no grouping levels to report by region");
@@ -94,7 +96,12 @@ void ReportThread(ReportJob& job) {
     job.outPath = BuildRunFileName(run, kNoChain, kind, byRegion ? 0 : kNoGroup, kExtText);
     // A report that fails must leave the earlier one whole: it is written
     // beside it and moved into place only when complete.
-    if (FileExists(job.outPath) && !AskOverwrite(job.ui, job.outPath, job.run->overwriteAll)) {
+    hadEarlier = FileExists(job.outPath);
+    std::error_code folderCheck;
+    if (std::filesystem::is_directory(job.outPath, folderCheck)) {
+      ShowMessage(job.ui, kMbIconError, "Cannot Open %s", job.outPath.c_str());
+      result = 0;
+    } else if (hadEarlier && !AskOverwrite(job.ui, job.outPath, job.run->overwriteAll)) {
       result = 0;
     } else {
       job.out = OpenPendingFile(pendingOut, job.outPath);
@@ -120,9 +127,15 @@ void ReportThread(ReportJob& job) {
   }
 
   if (job.out != nullptr) {
+    const bool empty = std::ftell(job.out) <= 0;
     job.out = nullptr;
-    if (result != 1) {
+    // A failed report never replaces an earlier one; with none to keep, it
+    // stays when it says something (the lines up to the failure), never as
+    // an empty file.
+    if (result != 1 && (hadEarlier || empty)) {
       DiscardPendingFile(pendingOut);
+    } else if (result != 1) {
+      CommitPendingFile(pendingOut);
     } else if (CommitPendingFile(pendingOut) == 0) {
       ShowMessage(job.ui, kMbIconError, "Error writing %s", job.outPath.c_str());
       result = 0;

@@ -186,7 +186,8 @@ TEST(InspectCommand, FilesThatAreNoRunControlFileAreRefused) {
     std::string lastLine;
   } cases[] = {
       {"text.rcf", "MIXORA\r\nTitle = x\r\n",
-       "mixora: text.rcf: Invalid File format: text.rcf"},
+       "mixora: text.rcf: Invalid File format: text.rcf the block claims 1819568468 compressed "
+       "bytes; the file holds 7"},
       {"tiny.rcf", "abc", "mixora: tiny.rcf: not a run control file, sample file or restart file"},
       {"absent.rcf", "", "mixora: cannot open absent.rcf"},
   };
