@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "core/atomic_file.h"
 #include "core/error_flags.h"
+#include "core/paths.h"
 #include "reports/assignment_tally.h"
 #include "reports/tidy_tables.h"
 #include "runfiles/run_file_names.h"
@@ -62,7 +64,8 @@ void WriteExcluded(std::FILE* out, const RunRecord& run, int width) {
 // it could not be created.
 int WriteCsv(const std::string& path, const RunRecord& run, const AssignmentTally& tally,
              uint64_t total) {
-  std::FILE* csv = std::fopen(path.c_str(), "wb");
+  PendingFile pending;
+  std::FILE* csv = OpenPendingFile(pending, path);
   if (csv == nullptr) return -1;
   for (uint32_t i = 0; i < tally.individuals; ++i) {
     const std::string& name = NameAt(run.fishNames, i);
@@ -78,8 +81,7 @@ int WriteCsv(const std::string& path, const RunRecord& run, const AssignmentTall
     std::fprintf(csv, "%5d, %s%s\r\n", j + 1, NameAt(run.badNames, at).c_str(),
                  ExclusionReasons(word).c_str());
   }
-  const bool written = std::ferror(csv) == 0;
-  return std::fclose(csv) == 0 && written ? 1 : 0;
+  return CommitPendingFile(pending);
 }
 
 }  // namespace
@@ -174,6 +176,7 @@ int AssignmentReport(ReportJob& job, bool /*byRegion*/) {
 
   const std::string csvPath = BuildRunFileName(run, kNoChain, kReportIds, kNoGroup, kExtCsv);
   // The text report stands either way; the person is told what is missing.
+  if (FileExists(csvPath) && !AskOverwrite(job.ui, csvPath, job.run->overwriteAll)) return 1;
   const int csv = WriteCsv(csvPath, run, tally, total);
   if (csv == 1)
     job.filesWritten.push_back(csvPath);
