@@ -18,6 +18,7 @@ void RegisterAnalyzeCommand(CLI::App& app, int& exitCode);
 void RegisterToolCommands(CLI::App& app, int& exitCode);
 void RegisterSimulateCommand(CLI::App& app, int& exitCode);
 void RegisterImportCommand(CLI::App& app, int& exitCode);
+void RegisterAssessCommand(CLI::App& app, int& exitCode);
 
 struct CliOptions;
 

@@ -17,6 +17,7 @@ int main(int argc, char** argv) {
   mixora::cli::RegisterToolCommands(app, exitCode);
   mixora::cli::RegisterSimulateCommand(app, exitCode);
   mixora::cli::RegisterImportCommand(app, exitCode);
+  mixora::cli::RegisterAssessCommand(app, exitCode);
   CLI11_PARSE(app, argc, argv);
   return exitCode;
 }

@@ -5,9 +5,12 @@
 #include <vector>
 
 #include "core/error_flags.h"
+#include "core/paths.h"
 #include "reports/assignment_tally.h"
+#include "reports/genotype_zscores.h"
 #include "runfiles/run_file_names.h"
 #include "runfiles/sample_file_reader.h"
+#include "tools/format_writers.h"
 
 namespace mixora {
 
@@ -170,6 +173,14 @@ int AssignmentReport(ReportJob& job, bool /*byRegion*/) {
     std::fputs("\r\n", out);
   }
   WriteExcluded(out, run, width);
+
+  const std::vector<GenotypeZScore> scores = ComputeGenotypeZScores(run);
+  std::fputs(FormatStrayFishNotes(run, scores).c_str(), out);
+  const std::string zPath = JoinPath(FolderOf(run.controlPath), run.runTitle + "_zscores.csv");
+  if (WriteTextTo(FormatZScoreCsv(run, scores), zPath, nullptr))
+    job.filesWritten.push_back(zPath);
+  else
+    ShowMessage(job.ui, kMbIconWarning, "Error writing %s", zPath.c_str());
 
   const std::string csvPath = BuildRunFileName(run, kNoChain, kReportIds, kNoGroup, kExtCsv);
   // The text report stands either way; the person is told what is missing.
