@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(build-essential cmake zlib1g-dev libgtest-dev libgmock-dev libbenchmark-dev
           libboost-math-dev libcli11-dev
           # desktop program, charts and their offscreen/Xvfb tests
-          qt6-base-dev qt6-charts-dev qt6-svg-dev libgl-dev fonts-dejavu-core xvfb xauth
+          qt6-base-dev qt6-charts-dev qt6-svg-dev libqt6opengl6-dev libgl-dev fonts-dejavu-core xvfb xauth
           # coverage-guided fuzzing of the readers
           clang-16 libfuzzer-16-dev libclang-rt-16-dev
           # the single-node cluster of the cluster test tier

@@ -103,7 +103,7 @@ def control_keywords(title, baseline, mixture):
             "PrintBaseline = F",
             "PrintMixture = F",
             "DropFish = F",
-            "ChangeSeeds = F",
+            "ChangeSeeds = T",
             "InformativePrior = F",
             "NumberOfStocks = %d" % len(STOCKS),
             "NumberOfChars = %d" % len(LOCI),

@@ -8,6 +8,8 @@
 #include <memory>
 #include <mutex>
 
+#include "sampler/chain_workers.h"
+
 namespace mixora::cli {
 
 bool StdinIsTerminal() { return ::isatty(0) == 1; }
@@ -26,6 +28,14 @@ void AddCommonOptions(CLI::App& command, CliOptions& options) {
   command.add_flag("--overwrite", options.overwrite,
                    "Answer \"Yes to All\" to every question about replacing a file");
   command.add_flag("--quiet", options.quiet, "No beeps and no progress display");
+}
+
+void AddThreadsPerChainOption(CLI::App& command, int& threadsPerChain) {
+  command
+      .add_option("--threads-per-chain", threadsPerChain,
+                  "Threads each chain shares its likelihoods among (default 1); the sample "
+                  "and restart files are the same for every value")
+      ->check(CLI::Range(1, static_cast<int>(kMaxThreadsPerChain)));
 }
 
 std::vector<std::string> LogLinesFrom(const std::string& log, std::size_t from) {

@@ -17,6 +17,8 @@ struct CliOptions {
 
 // Adds --overwrite and --quiet to a command.
 void AddCommonOptions(CLI::App& command, CliOptions& options);
+// --threads-per-chain N (1 .. kMaxThreadsPerChain) of run and analyze.
+void AddThreadsPerChainOption(CLI::App& command, int& threadsPerChain);
 
 // An interaction table for a terminal. Questions are asked on the terminal
 // when standard input is one; otherwise they are answered No (or Cancel) and

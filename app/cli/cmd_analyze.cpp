@@ -1,7 +1,7 @@
 // `mixora analyze`: the whole road from a control file to the reports in one
 // command — load and check, write the run control file, run every mixture's
 // chains, produce every report and diagnostic, and print the estimates.
-#include <signal.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdio>
@@ -12,23 +12,22 @@
 
 #include "cli_support.h"
 #include "commands.h"
+#include "diagnostics/identical_chains.h"
+#include "run_progress.h"
 #include "reports/run_reports.h"
 #include "runfiles/run_control_reader.h"
-#include "sampler/chain_progress.h"
 #include "sampler/mixture_runner.h"
+#include "stop_signals.h"
 
 namespace mixora::cli {
 
 namespace {
 
-std::atomic<int> gAnalyzeStop{0};
-
-void OnAnalyzeStop(int) { gAnalyzeStop.store(1); }
-
 struct AnalyzeOptions {
   std::string controlPath;
   std::string outputPath;
   bool resume = false;
+  int threadsPerChain = 1;
   CliOptions common;
 };
 
@@ -61,8 +60,15 @@ bool PrintMixtureEstimates(const std::string& rcfPath, int p, const Interaction&
             << " fish)\n";
   CompositionEstimates estimates;
   if (!ComputeCompositionEstimates(*run, ui, false, 0, estimates)) return false;
-  std::cout << "  " << estimates.samples << " samples per estimate ("
-            << (run->settings.NumberOfChains < 2 ? "one chain" : "chains combined") << ")\n";
+  if (estimates.identicalChains) {
+    std::cout << "  " << estimates.samples << " samples per estimate, but the "
+              << estimates.chains << " chains are identical copies of one chain\n";
+    std::cerr << "mixora: warning: mixture " << p + 1 << ": "
+              << IdenticalChainsNote(estimates.chains) << "\n";
+  } else {
+    std::cout << "  " << estimates.samples << " samples per estimate ("
+              << (run->settings.NumberOfChains < 2 ? "one chain" : "chains combined") << ")\n";
+  }
   PrintEstimateTable("By stock", estimates);
   for (int level = 0; level < run->settings.Levels; ++level) {
     CompositionEstimates groups;
@@ -73,47 +79,33 @@ bool PrintMixtureEstimates(const std::string& rcfPath, int p, const Interaction&
 }
 
 int RunAnalyze(AnalyzeOptions& options) {
+  InstallStopSignals();
   std::string rcfPath;
   int loaded = LoadToRunControlFile(options.controlPath, options.outputPath, "", options.common,
-                                    rcfPath);
+                                    rcfPath, options.resume);
   if (loaded != 0) return loaded;
-
-  struct sigaction action {};
-  action.sa_handler = OnAnalyzeStop;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESETHAND;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
 
   Interaction ui = MakeTerminalInteraction(options.common);
   MixtureRunOptions runOptions;
   // A fresh analysis never continues chains of an earlier run control file
   // that may have held other data; --resume continues an interrupted one.
   runOptions.rerun = !options.resume;
-  runOptions.stopRequested = &gAnalyzeStop;
-  MixtureRunEvents events;
+  runOptions.threadsPerChain = options.threadsPerChain;
+  runOptions.stopRequested = &StopSignal();
   bool quiet = options.common.quiet;
-  events.mixtureOpened = [quiet](const RunSession& session) {
-    if (quiet || !session.run) return;
-    std::cerr << "Running " << session.run->runTitle << ": " << session.chains.size()
-              << " chains to " << session.run->settings.NumberOfReps << " iterations\n";
-  };
-  events.chainFinished = [quiet](const RunSession& session, int chain) {
-    if (quiet) return;
-    ChainProgress progress = ReadChainProgress(session, chain);
-    std::cerr << "  chain " << chain + 1 << ": " << progress.state << " at iteration "
-              << progress.iteration << " (" << static_cast<long>(progress.rate)
-              << " iterations/s)\n";
-  };
+  // Progress goes to standard error: standard output carries the estimates.
+  ProgressDisplay display(quiet, ::isatty(STDERR_FILENO) != 0, std::cerr);
+  MixtureRunEvents events = ProgressEvents(display);
   MixtureRunOutcome outcome;
   int ran = RunMixtures(rcfPath, runOptions, ui, events, outcome);
   if (!ran) {
     ReportSkippedMixtures(outcome.skipped);
-    if (outcome.stopped)
-      PrintError("stopped; run `mixora analyze " + options.controlPath +
-                 " --resume` to continue the chains");
-    else
-      PrintError(outcome.failure.empty() ? "not every chain completed" : outcome.failure);
+    if (outcome.stopped) {
+      PrintError("stopped: the chains saved their samples and restart files; run `mixora "
+                 "analyze " + options.controlPath + " --resume` to continue the chains");
+      return kStoppedExitCode;
+    }
+    PrintError(outcome.failure.empty() ? "not every chain completed" : outcome.failure);
     return 1;
   }
 
@@ -131,6 +123,12 @@ int RunAnalyze(AnalyzeOptions& options) {
       PrintError("the reports of mixture " + std::to_string(mixture.mixture + 1) +
                  " were not all produced");
       reportsOk = false;
+    }
+    // The chains are complete; only reports remain, and `mixora report` writes them.
+    if (StopSignal().load() != 0) {
+      PrintError("stopped before every report was written; the chains are complete: run `mixora "
+                 "report " + rcfPath + " --all` for the reports");
+      return kStoppedExitCode;
     }
   }
 
@@ -161,6 +159,7 @@ void RegisterAnalyzeCommand(CLI::App& app, int& exitCode) {
                       "Run control file to write (default: OutputFolder/<control file name>.rcf)");
   command->add_flag("--resume", options->resume,
                     "Continue the chains of an interrupted analysis instead of starting afresh");
+  AddThreadsPerChainOption(*command, options->threadsPerChain);
   AddCommonOptions(*command, options->common);
   command->callback([options, &exitCode] { exitCode = RunAnalyze(*options); });
 }

@@ -159,7 +159,7 @@ void RegisterAssessCommand(CLI::App& app, int& exitCode) {
       ->check(CLI::IsMember({"reciprocal", "run"}));
   command->add_option("--pop-names", options->popNames,
                       "Standard Genepop only: stock names and groups, one line per POP block");
-  command->add_option("--out", options->out,
+  command->add_option("-o,--output,--out", options->out,
                       "Prefix of the files written (default: the input without its extension)");
   command->add_option("--simulate", options->simulate,
                       "Number of simulated mixtures to run through the sampler (default 0: none)")

@@ -56,6 +56,11 @@ int RunCheck(CheckOptions& options) {
     else if (prep->Ready()) prep->failure = "cannot save the log to " + logPath;
   }
   std::cout << std::flush;
+  // Info lines do not stop a run, but each may mean lost data (a misspelt
+  // locus, chains that copy each other); on standard error they are not
+  // lost among the log lines.
+  for (const std::string& line : LogLinesFrom(prep->control.log.text, 0))
+    if (line.rfind("Info: ", 0) == 0) std::cerr << "note: " << line.substr(6) << "\n";
   if (!prep->Ready()) {
     PrintError(prep->failure);
     return 1;

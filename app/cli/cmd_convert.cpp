@@ -141,7 +141,7 @@ void RegisterConvertCommand(CLI::App& app, int& exitCode) {
                       "Convert the last N records of each chain (default: the records the "
                       "reports keep)")
       ->check(CLI::NonNegativeNumber);
-  command->add_option("--out", options->outFolder,
+  command->add_option("-o,--output,--out", options->outFolder,
                       "Folder for the converted files (default: the run control file's folder; "
                       "created when missing)");
   AddCommonOptions(*command, options->common);

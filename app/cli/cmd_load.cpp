@@ -10,6 +10,7 @@
 #include "core/log_buffer.h"
 #include "core/paths.h"
 #include "prepare_run.h"
+#include "runfiles/run_control_match.h"
 #include "runfiles/run_control_reader.h"
 #include "runfiles/run_control_writer.h"
 
@@ -56,13 +57,30 @@ std::string RunControlPath(const LoadOptions& options, const Preparation& prep, 
 // Writes the run control file of a prepared run and logs the outcome.
 // Returns "" on success, else why not.
 std::string WriteRun(const LoadOptions& options, Preparation& prep, const Interaction& ui,
-                     std::string& rcfPath) {
+                     std::string& rcfPath, bool reuseSame, bool& reused) {
+  reused = false;
   std::string why;
   rcfPath = RunControlPath(options, prep, why);
   if (rcfPath.empty()) return why;
   // Not even --overwrite may replace an input of the very run.
   std::string input = InputNamedBy(prep, rcfPath);
   if (!input.empty()) return "cannot write the run control file to " + rcfPath + ": it is " + input + " of the run";
+  Control& control = prep.control;
+  RunSettings& settings = *control.settings;
+  settings.FileKinds[0] = static_cast<uint8_t>(control.controlKind);
+  settings.FileKinds[1] = static_cast<uint8_t>(control.baselineFormat);
+  settings.FileKinds[2] = static_cast<uint8_t>(control.mixtureFormat);
+  settings.FileKinds[3] = 0;
+  if (reuseSame && FileExists(rcfPath)) {
+    // Writing it afresh would be harmless only when nothing changed, and
+    // then there is nothing to write; when something changed the chains
+    // on disk belong to the old inputs and must not be continued.
+    if (!RunControlMatchesInputs(control, rcfPath, why))
+      return "cannot resume: " + why + "; run without --resume to start the analysis afresh";
+    LogAppend(control.log, "Run control file unchanged, kept: %s", rcfPath.c_str());
+    reused = true;
+    return "";
+  }
   bool yesToAll = false;
   if (FileExists(rcfPath) && !AskOverwrite(ui, rcfPath, yesToAll))
     return rcfPath + " exists and was not overwritten (use --overwrite to replace it)";
@@ -70,12 +88,6 @@ std::string WriteRun(const LoadOptions& options, Preparation& prep, const Intera
     ShowMessage(ui, kMbIconError, "Cannot write to %s", rcfPath.c_str());
     return "cannot write to " + rcfPath;
   }
-  Control& control = prep.control;
-  RunSettings& settings = *control.settings;
-  settings.FileKinds[0] = static_cast<uint8_t>(control.controlKind);
-  settings.FileKinds[1] = static_cast<uint8_t>(control.baselineFormat);
-  settings.FileKinds[2] = static_cast<uint8_t>(control.mixtureFormat);
-  settings.FileKinds[3] = 0;
   int ok = GenerateRunControlFile(ui, control, rcfPath);
   LogAppend(control.log, "Conversion %sed: %s", ok ? "Succeed" : "Fail", rcfPath.c_str());
   return ok ? "" : "writing the run control file " + rcfPath + " failed";
@@ -97,7 +109,7 @@ void NoteMixturesWithoutFish(const std::string& rcfPath) {
 
 int LoadToRunControlFile(const std::string& controlPath, const std::string& outputPath,
                          const std::string& logPath, const CliOptions& common,
-                         std::string& rcfPath) {
+                         std::string& rcfPath, bool reuseSame) {
   LoadOptions options;
   options.controlPath = controlPath;
   options.outputPath = outputPath;
@@ -107,7 +119,8 @@ int LoadToRunControlFile(const std::string& controlPath, const std::string& outp
   auto prep = std::make_unique<Preparation>();
   PrepareRun(options.controlPath, ui, *prep);
   std::string failure = prep->failure;
-  if (prep->Ready()) failure = WriteRun(options, *prep, ui, rcfPath);
+  bool reused = false;
+  if (prep->Ready()) failure = WriteRun(options, *prep, ui, rcfPath, reuseSame, reused);
   PrintBlock("Summary", PreparationSummary(*prep));
 
   if (!prep->control.log.text.empty()) {
@@ -121,7 +134,7 @@ int LoadToRunControlFile(const std::string& controlPath, const std::string& outp
     PrintError(failure);
     return 1;
   }
-  std::cout << "Run control file written: " << rcfPath << "\n";
+  std::cout << (reused ? "Run control file kept (same inputs): " : "Run control file written: ") << rcfPath << "\n";
   NoteMixturesWithoutFish(rcfPath);
   return 0;
 }

@@ -159,7 +159,7 @@ void RegisterReportCommand(CLI::App& app, int& exitCode) {
                                        "Report every mixture of the run control file");
   mixture->excludes(all);
   command
-      ->add_option("--kind", options->kind,
+      ->add_option("--kind,--kinds", options->kind,
                    "compositions, assignments, gelman-rubin, raftery-lewis, or all (default): "
                    "the whole sequence, by population and by region")
       ->check(CLI::IsMember({"compositions", "assignments", "gelman-rubin", "raftery-lewis", "all"}));

@@ -1,5 +1,3 @@
-#include <signal.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -9,31 +7,20 @@
 #include <string>
 #include <vector>
 
+#include "chain_list.h"
 #include "cli_support.h"
 #include "commands.h"
+#include "run_file_argument.h"
+#include "run_progress.h"
+#include "runfiles/run_control_reader.h"
 #include "runfiles/summary_file.h"
 #include "sampler/chain_progress.h"
 #include "sampler/mixture_runner.h"
+#include "stop_signals.h"
 
 namespace mixora::cli {
 
 namespace {
-
-std::atomic<int> gStopRequested{0};
-
-// The first Ctrl-C (or SIGTERM) asks the chains to stop cleanly; the handler
-// then reverts to the default, so a second one ends the program at once
-// (the restart files still allow resuming).
-void OnStopSignal(int) { gStopRequested.store(1); }
-
-void InstallStopHandlers() {
-  struct sigaction action {};
-  action.sa_handler = OnStopSignal;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESETHAND;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-}
 
 struct RunOptions {
   std::string rcfPath;
@@ -42,115 +29,8 @@ struct RunOptions {
   std::string chains;
   bool rerun = false;
   int reps = 0;
+  int threadsPerChain = 1;
   CliOptions common;
-};
-
-// "1,3,5-7" (chains counted from 1) into 0-based indexes. Returns false and
-// sets why on a malformed list.
-bool ParseChainList(const std::string& text, std::vector<int>& chains, std::string& why) {
-  std::stringstream parts(text);
-  std::string part;
-  while (std::getline(parts, part, ',')) {
-    int first = 0, last = 0;
-    char extra = 0;
-    if (std::sscanf(part.c_str(), "%d-%d%c", &first, &last, &extra) == 2) {
-    } else if (std::sscanf(part.c_str(), "%d%c", &first, &extra) == 1) {
-      last = first;
-    } else {
-      why = "--chains: \"" + part + "\" is not a chain number or a range like 2-4";
-      return false;
-    }
-    if (first < 1 || last < first) {
-      why = "--chains: \"" + part + "\" is not a range of chain numbers from 1";
-      return false;
-    }
-    for (int c = first; c <= last; ++c) chains.push_back(c - 1);
-  }
-  if (chains.empty()) {
-    why = "--chains: no chain given";
-    return false;
-  }
-  return true;
-}
-
-std::string ChainLine(const ChainProgress& p) {
-  char text[256];
-  std::snprintf(text, sizeof text,
-                "Chain %2d %8d/%-8d %7.0f it/s  elapsed %5s  ETA %5s  CPU %5s  %s",
-                p.index + 1, p.iteration, p.endIteration, p.rate, FormatDuration(p.elapsed).c_str(),
-                p.eta < 0 ? "--" : FormatDuration(p.eta).c_str(), FormatDuration(p.cpu).c_str(),
-                p.state.c_str());
-  return text;
-}
-
-// Live progress: redrawn in place on a terminal; plain lines otherwise,
-// throttled so that a log does not fill with them.
-class ProgressDisplay {
- public:
-  ProgressDisplay(bool quiet, bool terminal) : quiet_(quiet), terminal_(terminal) {}
-
-  void Opened(const RunSession& session) {
-    drawn_ = 0;
-    lastPlain_ = 0;
-    if (quiet_) return;
-    const RunRecord& run = *session.run;
-    std::cout << "Mixture " << run.mixtureIndex + 1 << " of " << run.mixtureCount << ": "
-              << run.runTitle << " (" << session.chains.size() << " chains, "
-              << session.numberOfReps << " reps)\n"
-              << std::flush;
-  }
-
-  void Tick(const RunSession& session) {
-    if (quiet_) return;
-    if (terminal_) {
-      Redraw(session);
-      return;
-    }
-    // Without a terminal: every running chain's line every ten seconds.
-    const auto now = std::chrono::steady_clock::now().time_since_epoch();
-    const int64_t seconds = std::chrono::duration_cast<std::chrono::seconds>(now).count();
-    if (lastPlain_ != 0 && seconds - lastPlain_ < 10) return;
-    lastPlain_ = seconds;
-    for (int c = 0; c < static_cast<int>(session.chains.size()); ++c) {
-      ChainProgress p = ReadChainProgress(session, c);
-      if (p.state == "Running" || p.state == "Paused") std::cout << ChainLine(p) << "\n";
-    }
-    std::cout << std::flush;
-  }
-
-  void ChainFinished(const RunSession& session, int chain) {
-    if (quiet_) return;
-    if (terminal_) {
-      Redraw(session);
-      return;
-    }
-    ChainProgress p = ReadChainProgress(session, chain);
-    std::cout << ChainLine(p) << "  (" << p.phase << ")\n" << std::flush;
-  }
-
-  void MixtureFinished(const RunSession& session, const MixtureOutcome& outcome) {
-    if (quiet_) return;
-    if (terminal_) Redraw(session);
-    std::cout << "Mixture " << outcome.mixture + 1 << ": " << outcome.completed.size() << " of "
-              << outcome.completed.size() + outcome.incomplete.size() << " chains completed\n"
-              << std::flush;
-    drawn_ = 0;
-  }
-
- private:
-  void Redraw(const RunSession& session) {
-    std::string text;
-    if (drawn_ > 0) text += "\x1b[" + std::to_string(drawn_) + "A";
-    for (int c = 0; c < static_cast<int>(session.chains.size()); ++c)
-      text += "\r\x1b[2K" + ChainLine(ReadChainProgress(session, c)) + "\n";
-    drawn_ = static_cast<int>(session.chains.size());
-    std::cout << text << std::flush;
-  }
-
-  bool quiet_;
-  bool terminal_;
-  int drawn_ = 0;
-  int64_t lastPlain_ = 0;
 };
 
 int RunRun(RunOptions& options) {
@@ -164,19 +44,46 @@ int RunRun(RunOptions& options) {
   }
   run.rerun = options.rerun;
   run.reps = options.reps;
-  run.stopRequested = &gStopRequested;
+  run.threadsPerChain = options.threadsPerChain;
+  run.stopRequested = &StopSignal();
 
   Interaction ui = MakeTerminalInteraction(options.common);
-  ProgressDisplay display(options.common.quiet, StdoutIsTerminal());
-  MixtureRunEvents events;
-  events.mixtureOpened = [&display](const RunSession& s) { display.Opened(s); };
-  events.tick = [&display](const RunSession& s) { display.Tick(s); };
-  events.chainFinished = [&display](const RunSession& s, int c) { display.ChainFinished(s, c); };
-  events.mixtureFinished = [&display](const RunSession& s, const MixtureOutcome& o) {
-    display.MixtureFinished(s, o);
-  };
+  ProgressDisplay display(options.common.quiet, StdoutIsTerminal(), std::cout);
+  MixtureRunEvents events = ProgressEvents(display);
 
-  InstallStopHandlers();
+  if (const std::string problem = RunFileArgumentProblem(options.rcfPath); !problem.empty()) {
+    PrintError(problem);
+    return 1;
+  }
+  // Which mixtures this command is about, said before anything runs.
+  std::unique_ptr<RunRecord> whole = ReadNewControl(options.rcfPath, Interaction{});
+  if (whole && options.mixture > whole->mixtureCount) {
+    PrintError(options.rcfPath + ": there is no mixture " + std::to_string(options.mixture) +
+               ": the run has " + std::to_string(whole->mixtureCount) + " mixture" +
+               (whole->mixtureCount == 1 ? "" : "s"));
+    return 2;
+  }
+  if (whole && options.mixture == 0 && !options.all && whole->mixtureCount > 1 &&
+      !options.common.quiet)
+    std::cout << "Running mixture 1 only: the run has " << whole->mixtureCount
+              << " mixtures (use --all for every one, or --mixture N)\n";
+  if (whole && !options.rerun && options.reps == 0 && options.chains.empty()) {
+    std::vector<int> asked = run.mixtures;
+    if (asked.empty())
+      for (int p = 0; p < whole->mixtureCount; ++p)
+        if (MixtureFishCount(*whole, p) > 0) asked.push_back(p);
+    bool complete = !asked.empty();
+    for (int p : asked) complete = complete && MixtureAlreadyComplete(options.rcfPath, p);
+    if (complete) {
+      for (int p : asked)
+        std::cout << "Mixture " << p + 1 << " (" << RunTitleFor(whole->mixtureTitle, p)
+                  << "): already complete at " << whole->settings.NumberOfReps
+                  << " iterations; use --reps N to extend or --rerun to start afresh\n";
+      return 0;
+    }
+  }
+
+  InstallStopSignals();
   MixtureRunOutcome outcome;
   const int ok = RunMixtures(options.rcfPath, run, ui, events, outcome);
   if (ok == 1) {
@@ -193,7 +100,7 @@ int RunRun(RunOptions& options) {
   if (outcome.stopped) {
     PrintError("stopped: the chains saved their samples and restart files; run the same command "
                "again to resume");
-    return 130;
+    return kStoppedExitCode;
   }
   for (const MixtureOutcome& m : outcome.mixtures) {
     if (m.incomplete.empty()) continue;
@@ -224,6 +131,7 @@ void RegisterRunCommand(CLI::App& app, int& exitCode) {
   command->add_option("--reps", options->reps,
                       "Run the chains to this many iterations (not below the run's current number of reps)")
       ->check(CLI::PositiveNumber);
+  AddThreadsPerChainOption(*command, options->threadsPerChain);
   AddCommonOptions(*command, options->common);
   command->callback([options, &exitCode] { exitCode = RunRun(*options); });
 }

@@ -56,9 +56,21 @@ int RunSimulate(const SimulateOptions& options) {
     };
   }
   if (SimulateMixtures(options.controlPath, ui, log) == 0) return 0;
-  PrintError("mixture simulation from " + options.controlPath + " failed:");
-  for (const std::string& line : LogLines(log.text))
-    if (!IsProgressLine(line)) std::cerr << "  " << line << "\n";
+  // "Cannot open file" names no file; the "Reading ... file: <path>" line
+  // before it does.
+  std::vector<std::string> problems;
+  std::string reading;
+  for (const std::string& line : LogLines(log.text)) {
+    if (line.rfind("Reading ", 0) == 0 && line.find(" file: ") != std::string::npos)
+      reading = line.substr(line.find(" file: ") + 7);
+    if (IsProgressLine(line)) continue;
+    problems.push_back(line == "Cannot open file" && !reading.empty()
+                           ? "Cannot open file " + reading
+                           : line);
+  }
+  for (std::size_t i = 0; i + 1 < problems.size(); ++i) std::cerr << "  " << problems[i] << "\n";
+  PrintError(options.controlPath + ": mixture simulation failed" +
+             (problems.empty() ? std::string() : ": " + problems.back()));
   return 1;
 }
 

@@ -4,6 +4,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "cmd_tools.h"
 #include "core/lookups.h"
@@ -84,6 +85,17 @@ int RunCleanup(CleanupOptions& options) {
 
   CleanupTable table = RefreshCleanup(folder, checks);
   PrintTable(table, checks);
+  // Only files that follow the run output naming and that no run control
+  // file here names as an input are listed; the names let a person see what
+  // would go before anything does.
+  const std::vector<CleanupFile> files = ListFilesToClean(folder, checks);
+  if (!files.empty()) {
+    std::printf("\n%s:\n", options.dryRun ? "Files that would be deleted" : "Files to delete");
+    for (const CleanupFile& file : files)
+      std::printf("  %11s  %s\n", FormatSizeText(file.bytes).c_str(),
+                  FileNameOf(file.path).c_str());
+    std::fflush(stdout);
+  }
   if (options.dryRun) return 0;
   if (table.toClean.count == 0) {
     std::cout << "\nNothing to clean.\n";
@@ -120,10 +132,11 @@ void RegisterCleanupCommand(CLI::App& app, int& exitCode) {
   command->add_option("TARGET", options->target,
                       "A run control file (its folder is cleaned) or a folder")
       ->required();
-  command->add_option("--kinds", options->kinds,
+  command->add_option("--kind,--kinds", options->kinds,
                       "Kinds to delete, by extension: sta,ise,rst,sum,txt,csv,log,rcf "
                       "(default: all eight; .dbp files are never deleted)");
-  command->add_flag("--dry-run", options->dryRun, "Only show the counts and sizes");
+  command->add_flag("--dry-run", options->dryRun,
+                    "Only show the counts and sizes, and list the files that would be deleted");
   command->add_flag("--yes", options->yes, "Delete without asking for confirmation");
   AddCommonOptions(*command, options->common);
   command->callback([options, &exitCode] { exitCode = RunCleanup(*options); });

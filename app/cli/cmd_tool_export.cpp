@@ -88,7 +88,7 @@ void RegisterExportCommand(CLI::App& app, int& exitCode) {
       "export",
       "Write a run's control file, baseline and mixture back out from its run control file");
   command->add_option("RUN_CONTROL_FILE", options->runPath, "Run control file (.rcf)")->required();
-  command->add_option("--out", options->outputName,
+  command->add_option("-o,--output,--out", options->outputName,
                       "Output name; its extension becomes tcf or ctl, bse and mix")
       ->required();
   command->add_option("--control", options->control,

@@ -27,8 +27,10 @@ int RunSpamToTcf(SpamToTcfOptions& options) {
       return 1;
     }
   }
-  int converted = ConvertSpamControlFiles(options.files, options.outFolder, ui);
+  std::vector<std::string> failures;
+  int converted = ConvertSpamControlFiles(options.files, options.outFolder, ui, &failures);
   if (converted != static_cast<int>(options.files.size())) {
+    for (const std::string& failure : failures) PrintError(failure);
     PrintError(std::to_string(options.files.size() - converted) + " of " +
                std::to_string(options.files.size()) + " files not converted");
     return 1;
@@ -43,7 +45,7 @@ void RegisterSpamToTcfCommand(CLI::App& app, int& exitCode) {
   CLI::App* command = app.add_subcommand(
       "spam-to-tcf", "Convert SPAM control files (.ctl) into text control files (.Tcf)");
   command->add_option("FILES", options->files, "SPAM control files")->required();
-  command->add_option("--out", options->outFolder, "Folder for the text control files")->required();
+  command->add_option("-o,--output,--out", options->outFolder, "Folder for the text control files")->required();
   AddCommonOptions(*command, options->common);
   command->callback([options, &exitCode] { exitCode = RunSpamToTcf(*options); });
 }

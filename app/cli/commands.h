@@ -17,6 +17,9 @@ void RegisterConvertCommand(CLI::App& app, int& exitCode);
 void RegisterAnalyzeCommand(CLI::App& app, int& exitCode);
 void RegisterToolCommands(CLI::App& app, int& exitCode);
 void RegisterSimulateCommand(CLI::App& app, int& exitCode);
+void RegisterSubmitCommand(CLI::App& app, int& exitCode);
+void RegisterStatusCommand(CLI::App& app, int& exitCode);
+void RegisterPlotCommand(CLI::App& app, int& exitCode);
 void RegisterImportCommand(CLI::App& app, int& exitCode);
 void RegisterAssessCommand(CLI::App& app, int& exitCode);
 
@@ -25,9 +28,11 @@ struct CliOptions;
 // The whole preparation of `mixora load`: the three load steps with their
 // checks, the log printed and saved, then the run control file (outputPath,
 // or OutputFolder/<control file name>.rcf). Returns the exit code; rcfPath
-// names the file written.
+// names the file written. With `reuseSame` an existing run control file
+// written from the same inputs is kept as it is (so an interrupted run can
+// continue with it), and one written from other inputs is refused.
 int LoadToRunControlFile(const std::string& controlPath, const std::string& outputPath,
                          const std::string& logPath, const CliOptions& common,
-                         std::string& rcfPath);
+                         std::string& rcfPath, bool reuseSame = false);
 
 }  // namespace mixora::cli

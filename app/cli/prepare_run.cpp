@@ -1,5 +1,6 @@
 #include "prepare_run.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <sstream>
@@ -37,11 +38,68 @@ void EchoLogLine(const Interaction& ui, const std::string& line) {
   }
 }
 
-// Why a step failed: the text of its flags or, when it gave up at once,
-// the line it logged before its outcome.
+// The log lines that name the item behind one error flag, and what to do
+// about it. The flag texts alone ("Values not the same") leave a person
+// searching the log for the stock, character or keyword concerned.
+struct FlagDetail {
+  ErrorFlags flag;
+  std::vector<const char*> marks;  // a detail line holds one of these
+  const char* next;                // the obvious next step, or ""
+};
+
+const std::vector<FlagDetail>& FlagDetails() {
+  static const std::vector<FlagDetail> details = {
+      {kErrValuesNotSame, {" mismatch. "},
+       "make the count keyword agree with its block, or mend the block"},
+      {kErrStockNotFound, {" not found in Baseline"},
+       "add the stock to the baseline, or exclude it with \"! \" in the Stocks block"},
+      {kErrCharacterNotFound,
+       {" not found in Baseline", " not observed in baseline stocks", " not found in mixture file"},
+       "check the spelling of the character in the Chars block and the data files"},
+      {kErrInvalidLevel, {" not found for StockID", " not found in Stock Block"},
+       "give every stock a group of the Groups block at each level"},
+      {kErrMissingKeywords, {"Missing "}, "add the keyword to the control file"},
+      {kErrNumberOfCharsNotEqual, {"allele position ", "Mixture has "},
+       "raise the allele count of the character in Chars ="},
+      {kErrTooManyAllelePositions, {"Fatal: CharID "},
+       "raise the allele count of the character in Chars ="},
+      {kErrInvalidStartingStock, {"Start StockID "}, "name a stock of the Stocks block in StartStock"},
+  };
+  return details;
+}
+
+// "<problem>: <item>; <item> (and N more in the log); <next step>", or
+// `why` alone when the log names no item.
+std::string WithItems(const std::string& why, ErrorFlags flags,
+                      const std::vector<std::string>& lines) {
+  std::vector<std::string> items;
+  std::string next;
+  for (const FlagDetail& detail : FlagDetails()) {
+    if ((flags & detail.flag) == 0 || flags == kErrFatal) continue;
+    bool found = false;
+    for (const std::string& line : lines) {
+      for (const char* mark : detail.marks) {
+        if (line.find(mark) == std::string::npos) continue;
+        if (std::find(items.begin(), items.end(), line) == items.end()) items.push_back(line);
+        found = true;
+        break;
+      }
+    }
+    if (found && next.empty()) next = detail.next;
+  }
+  if (items.empty()) return why;
+  std::string text = why + ": " + items[0];
+  for (std::size_t i = 1; i < items.size() && i < 3; ++i) text += "; " + items[i];
+  if (items.size() > 3) text += " (and " + std::to_string(items.size() - 3) + " more in the log)";
+  if (!next.empty()) text += "; " + next;
+  return text;
+}
+
+// Why a step failed: the text of its flags with the items it concerns or,
+// when it gave up at once, the line it logged before its outcome.
 std::string StepFailure(const char* step, ErrorFlags flags, const std::string& file,
                         const std::vector<std::string>& lines) {
-  std::string why = DescribeErrorFlags(flags);
+  std::string why = WithItems(DescribeErrorFlags(flags), flags, lines);
   if (flags == kErrFatal) {
     for (std::size_t i = lines.size(); i-- > 0;) {
       if (lines[i].find("FAIL") != std::string::npos) continue;
@@ -127,6 +185,8 @@ void PrepareRun(const std::string& path, const Interaction& ui, Preparation& pre
     return;
   }
   prep.controlLoaded = true;
+  const std::string seedsInfo = ChainSeedsInfo(control);
+  if (!seedsInfo.empty()) LogAppend(control.log, "%s", seedsInfo.c_str());
   const std::string baseline = GetField(control.settings->BaselineFile);
   const std::string mixture = GetField(control.settings->MixtureFile);
 

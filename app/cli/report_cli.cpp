@@ -10,15 +10,19 @@
 #include "reports/report_runner.h"
 #include "runfiles/run_control_reader.h"
 #include "runfiles/run_file_names.h"
+#include "run_file_argument.h"
 
 namespace mixora::cli {
 
 namespace {
 
-volatile std::sig_atomic_t gInterrupted = 0;
+// Set by the signal handler, which may run on any thread, and polled by the
+// report worker: a lock-free atomic, relaxed as it carries no data.
+std::atomic<int> gInterrupted{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 void OnInterrupt(int) {
-  gInterrupted = 1;
+  gInterrupted.store(1, std::memory_order_relaxed);
   // The next Ctrl-C is not caught: a report that does not stop can still be
   // ended.
   std::signal(SIGINT, SIG_DFL);
@@ -63,18 +67,27 @@ Interaction MakeReportInteraction(const CliOptions& options) {
 
 void InstallAbortOnInterrupt() { std::signal(SIGINT, OnInterrupt); }
 
-bool Interrupted() { return gInterrupted != 0; }
+bool Interrupted() { return gInterrupted.load(std::memory_order_relaxed) != 0; }
 
 void ConnectInterrupt(ReportJob& job, ReportSession& session) {
   ReportSession* s = &session;
   job.pump = [s] {
-    if (gInterrupted != 0 && s->abortAll.load() == 0) AbortRunningReports(*s);
+    if (Interrupted() && s->abortAll.load(std::memory_order_relaxed) == 0) AbortRunningReports(*s);
   };
 }
 
 std::unique_ptr<RunRecord> OpenMixture(const std::string& rcfPath, int p, const Interaction& ui) {
-  if (!FileExists(rcfPath)) {
-    PrintError("cannot open " + rcfPath + ": no such file");
+  if (const std::string problem = RunFileArgumentProblem(rcfPath); !problem.empty()) {
+    PrintError(problem);
+    return nullptr;
+  }
+  // A mixture number past the last one is a slip of the user's, not a
+  // damaged file: say how many there are.
+  if (std::unique_ptr<RunRecord> whole = ReadNewControl(rcfPath, Interaction{});
+      whole && (p < 0 || p >= whole->mixtureCount)) {
+    PrintError(rcfPath + ": there is no mixture " + std::to_string(p + 1) + ": the run has " +
+               std::to_string(whole->mixtureCount) + " mixture" +
+               (whole->mixtureCount == 1 ? "" : "s"));
     return nullptr;
   }
   std::unique_ptr<RunRecord> run = ReadRunControl(ui, rcfPath, p);

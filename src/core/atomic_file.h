@@ -16,4 +16,19 @@ void CommitFolderOf(const std::string& path);
 int ReplaceFileAtomically(const std::string& temp, const std::string& path, const uint8_t* data,
                           std::size_t n);
 
+// Creates path with the bytes, whole, unless it exists: the bytes go to temp
+// first, which is then hard-linked to path, so that a process seeing path
+// always sees all of it, and of two processes creating it at the same moment
+// exactly one wins, also on a shared network file system. Returns 1 when this
+// call created path, 0 when path existed already (left untouched), -1 on
+// failure (errno tells why). temp is removed in every case.
+int CreateFileOnce(const std::string& temp, const std::string& path, const uint8_t* data,
+                   std::size_t n);
+
+// Appends the bytes to the open file descriptor (opened with O_APPEND) in one
+// piece under an exclusive lock of the whole file, so that lines of several
+// processes ending their sessions at once are never mixed, then commits them.
+// 1 or 0.
+int AppendLocked(int fd, const uint8_t* data, std::size_t n);
+
 }  // namespace mixora

@@ -4,9 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "core/run_limits.h"
+
 namespace mixora {
 
-inline constexpr std::size_t kMaxLineLength = 2047;
+inline constexpr std::size_t kMaxLineLength = kMaxTextLineLength;
 
 // A text file read whole into lines. Line ends LF, CR LF and a lone CR all
 // end a line; the ends are not kept. Lines are kept untrimmed.
@@ -17,7 +19,7 @@ struct TextFile {
 
 enum class TextFileStatus { kOk, kCannotOpen, kLineTooLong, kBinary };
 
-// Reads the file. Refuses a line longer than 2047 characters and a file with
+// Reads the file. Refuses a line longer than kMaxLineLength characters and a file with
 // NUL bytes or other control characters (other than tab, CR, LF, form feed and
 // vertical tab); `badLine` then holds the 1-based line number and `message` a
 // sentence naming the file, the line and the problem.

@@ -1,6 +1,7 @@
 #include "diagnostics/gelman_rubin_report.h"
 
 #include "diagnostics/gelman_rubin.h"
+#include "diagnostics/identical_chains.h"
 
 namespace mixora {
 
@@ -36,6 +37,9 @@ int WriteGelmanRubinSection(std::FILE* out, const SampleArrayView& samples, int3
     if (aborted && aborted()) return 0;
     ReportPassProgress(ui, caption, k + 1, K);
   }
+  // Identical chains give factors of exactly 1, which read as a clean bill.
+  if (ChainsAreIdentical(samples))
+    ReportPrintf(out, "\r\nNote: %s\r\n", IdenticalChainsNote(m).c_str());
   std::fflush(out);
   ReportPassProgress(ui, caption, K, K);
   // A full disk must not pass for a finished report.

@@ -76,7 +76,14 @@ void StoreCounts(BaselineData& base, const std::vector<CountLine>& lines) {
   base.alleleCount.assign(C, 0);
   base.counts.assign(static_cast<std::size_t>(base.stockCount) * C * A, 0);
   base.totals.assign(static_cast<std::size_t>(base.stockCount) * C, 0);
+  base.charFirstLine.assign(C, 0);
+  base.charFirstStock.assign(C, -1);
   for (const CountLine& line : lines) {
+    const std::size_t c = static_cast<std::size_t>(line.charIndex);
+    if (base.charFirstLine[c] == 0) {
+      base.charFirstLine[c] = line.lineNumber;
+      base.charFirstStock[c] = line.stockIndex;
+    }
     std::size_t at = (static_cast<std::size_t>(line.stockIndex) * C +
                       static_cast<std::size_t>(line.charIndex)) * A;
     std::fill(base.counts.begin() + static_cast<std::ptrdiff_t>(at),

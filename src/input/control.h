@@ -152,6 +152,12 @@ struct BaselineData {
   std::vector<std::string> charNames;
   std::vector<int32_t> stockId;
   std::vector<int32_t> charId;
+  // Where each character first appears in the file: its line (from 1) and
+  // the stock (index into stockId) that line belongs to, so a character the
+  // control file lacks can be traced to the line that named it. Empty for
+  // baselines not read from a file.
+  std::vector<int32_t> charFirstLine;
+  std::vector<int32_t> charFirstStock;
 };
 
 struct StockBlock {

@@ -20,6 +20,24 @@ std::string Describe(const char* format, long long a, long long b = 0) {
   return text;
 }
 
+// The ID and the allele count of a character line must be whole numbers:
+// returns the problem with the first `fields` of them, or "" when they are.
+std::string NotWholeNumber(const std::string& content, int fields) {
+  static const char* const kFields[] = {"character ID", "number of alleles"};
+  std::size_t pos = 0;
+  for (int f = 0; f < fields && f < 2; ++f) {
+    const char* field = kFields[f];
+    while (pos < content.size() && (content[pos] == ' ' || content[pos] == '\t')) ++pos;
+    const std::size_t begin = pos;
+    while (pos < content.size() && content[pos] != ' ' && content[pos] != '\t') ++pos;
+    const std::string token = content.substr(begin, pos - begin);
+    std::size_t digits = token.find_first_not_of("+-") == 0 ? 0 : 1;
+    if (token.find_first_not_of("0123456789", digits) != std::string::npos)
+      return std::string(field) + " \"" + token + "\" is not a whole number";
+  }
+  return "";
+}
+
 struct CharacterLine {
   bool excluded;
   int32_t id;
@@ -42,6 +60,13 @@ ErrorFlags CollectCharacters(const TextFile& file, bool spam, std::vector<Charac
     std::size_t pos = 0;
     ScanResult id = ScanInt(line.content, pos, row.id);
     ScanResult alleles = id == kScanNone ? kScanNone : ScanInt(line.content, pos, row.alleles);
+    // "1.5" would read as 1 and leave ".5" to be taken for the kind, so the
+    // line would load as something else than it says.
+    const int numbers = id == kScanNone ? 0 : alleles == kScanNone ? 1 : 2;
+    if (const std::string bad = NotWholeNumber(line.content, numbers); !bad.empty()) {
+      LogBlockRefusal(log, file, at, bad);
+      return kErrCannotParseLine;
+    }
     if (alleles == kScanNone || !ScanWord(line.content, pos, row.kind) ||
         !ScanWord(line.content, pos, row.name)) {
       break;

@@ -8,12 +8,13 @@
 
 #include "core/error_flags.h"
 #include "core/log_buffer.h"
+#include "core/run_limits.h"
 #include "input/control.h"
 
 namespace mixora {
 
 // Held maxima of the blocks.
-inline constexpr int kMaxControlCharacters = 200;
+inline constexpr int kMaxControlCharacters = kMaxCharacters;
 inline constexpr int kMaxControlStocks = 1000;
 inline constexpr int kMaxBlockNameLength = 255;
 // The most alleles a character may declare: a genotype code names at most 999.

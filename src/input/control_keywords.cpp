@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+#include "core/run_limits.h"
 #include "input/input_file.h"
 
 namespace mixora {
@@ -42,7 +43,7 @@ const KeywordSpec kTextKeywords[] = {
     BOOL_ROW(ChangeSeeds),
     BOOL_ROW(InformativePrior),
     INT_ROW(NumberOfStocks, true, 2, 999),
-    INT_ROW(NumberOfChars, true, 2, 99),
+    INT_ROW(NumberOfChars, true, 2, kMaxCharacters),
     INT_ROW(Levels, true, 1, 5),
     INT_ROW(NumberOfChains, true, 1, 100),
     INT_ROW(NumberOfReps, true, 10, 99999999),
@@ -71,7 +72,8 @@ const KeywordSpec kSpamKeywords[] = {
      ParseBooleanValue, kShowPrintBaseline, FormatBooleanValue},
     {"number of stocks", kKeywordInteger, true, false, 2, 999, MIXORA_FIELD(NumberOfStocks),
      ParseIntegerValue, kShowNumberOfStocks, FormatIntegerValue},
-    {"number of characters", kKeywordInteger, true, false, 2, 99, MIXORA_FIELD(NumberOfChars),
+    {"number of characters", kKeywordInteger, true, false, 2, kMaxCharacters,
+     MIXORA_FIELD(NumberOfChars),
      ParseIntegerValue, kShowNumberOfChars, FormatIntegerValue},
     {"maximum # of iterations", kKeywordInteger, true, false, 10, 99999999,
      MIXORA_FIELD(NumberOfReps), ParseIntegerValue, kShowNumberOfReps, FormatIntegerValue},

@@ -59,4 +59,18 @@ std::vector<std::string> FormatBlocksSummary(const Control& control) {
   return lines;
 }
 
+std::string ChainSeedsInfo(const Control& control) {
+  if (!control.settings) return "";
+  const RunSettings& settings = *control.settings;
+  if (settings.NumberOfChains < 2 || settings.ChangeSeeds) return "";
+  // A SPAM control file has no keyword for it, so the way out differs.
+  const char* remedy = control.controlKind == kControlMixora
+                           ? "set ChangeSeeds = T in the control file"
+                           : "convert the SPAM control file to a text control file and set "
+                             "ChangeSeeds = T there";
+  return "Info: the " + std::to_string(settings.NumberOfChains) +
+         " chains share their seeds (ChangeSeeds = F), so they will run identically and the "
+         "Gelman-Rubin diagnostic cannot judge them; for independent chains, " + remedy;
+}
+
 }  // namespace mixora

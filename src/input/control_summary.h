@@ -20,4 +20,9 @@ std::vector<std::string> FormatFileKindsSummary(const Control& control);
 // use per level). Members not read yet show zero counts.
 std::vector<std::string> FormatBlocksSummary(const Control& control);
 
+// The "Info:" line for a run whose chains all draw from the same seeds
+// (several chains, ChangeSeeds off): such chains run identically. "" when
+// the chains are independent.
+std::string ChainSeedsInfo(const Control& control);
+
 }  // namespace mixora

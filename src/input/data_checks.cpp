@@ -80,6 +80,47 @@ ErrorFlags CheckBaselineStocks(Control& control) {
   return result;
 }
 
+// " (<file>, line <n>, stock <id> <name>)": where the baseline first names
+// character c, so a misspelt locus in one stock can be found and mended.
+std::string BaselineCharacterOrigin(const Control& control, std::size_t c) {
+  const BaselineData& base = *control.baseline;
+  if (c >= base.charFirstLine.size() || base.charFirstLine[c] <= 0) return "";
+  const std::string file = GetField(control.settings->BaselineFile);
+  std::string text = " (" + (file.empty() ? std::string() : file + ", ") + "line " +
+                     std::to_string(base.charFirstLine[c]);
+  const int32_t s = c < base.charFirstStock.size() ? base.charFirstStock[c] : -1;
+  if (s >= 0 && static_cast<std::size_t>(s) < base.stockId.size()) {
+    text += ", stock " + std::to_string(base.stockId[static_cast<std::size_t>(s)]);
+    if (static_cast<std::size_t>(s) < base.stockNames.size() && !base.stockNames[s].empty())
+      text += " " + base.stockNames[static_cast<std::size_t>(s)];
+  }
+  return text + ")";
+}
+
+// One line per stock in use that has no counts at a character in use the
+// baseline holds: with a misspelt locus name the stock silently loses its
+// data at the real locus, which the per-character checks do not show.
+void LogStocksWithoutData(Control& control) {
+  const StockBlock& stocks = *control.stocks;
+  const CharacterBlock& chars = *control.characters;
+  const BaselineData& base = *control.baseline;
+  const std::size_t C = CountOf(base.charCount);
+  for (std::size_t i = 0; i < CountOf(stocks.count) && i < stocks.flags.size(); ++i) {
+    if (Excluded(stocks.flags, i)) continue;
+    const int s = FindValue(base.stockId, At(stocks.stockId, i));
+    if (s < 0 || s >= base.stockCount) continue;
+    for (std::size_t k = 0; k < CountOf(chars.count) && k < chars.flags.size(); ++k) {
+      if (Excluded(chars.flags, k)) continue;
+      const int b = FindValue(base.charId, At(chars.charId, k));
+      if (b < 0) continue;
+      const std::size_t at = static_cast<std::size_t>(s) * C + static_cast<std::size_t>(b);
+      if (at < base.totals.size() && base.totals[at] > 0) continue;
+      LogAppend(control.log, "Info: stock %s has no data at character %s",
+                NameAt(stocks.names, i).c_str(), NameAt(chars.names, k).c_str());
+    }
+  }
+}
+
 ErrorFlags CheckBaselineCharacters(Control& control) {
   CharacterBlock& chars = *control.characters;
   BaselineData& base = *control.baseline;
@@ -94,12 +135,13 @@ ErrorFlags CheckBaselineCharacters(Control& control) {
     if (byName && c < base.charNames.size()) {
       k = FindName(chars.names, base.charNames[c]);
       if (k < 0)
-        LogAppend(control.log, "Info: Char %s in Baseline not found in control file",
-                  base.charNames[c].c_str());
+        LogAppend(control.log, "Info: Char %s in Baseline not found in control file%s",
+                  base.charNames[c].c_str(), BaselineCharacterOrigin(control, c).c_str());
     } else {
       k = FindValue(chars.charId, base.charId[c]);
       if (k < 0)
-        LogAppend(control.log, "Info: CharID %d in Baseline not found in control file", base.charId[c]);
+        LogAppend(control.log, "Info: CharID %d in Baseline not found in control file%s",
+                  base.charId[c], BaselineCharacterOrigin(control, c).c_str());
     }
     base.charId[c] = k < 0 ? -1 : chars.charId[static_cast<std::size_t>(k)];
   }
@@ -264,6 +306,7 @@ ErrorFlags CheckBaseline(Control& control) {
   ErrorFlags result = CheckBaselineStocks(control);
   result |= CheckBaselineCharacters(control);
   result |= CheckBaselineAlleles(control);
+  if (result == 0) LogStocksWithoutData(control);
   LogAppend(control.log, "\r\nBaseline check %s!!", result == 0 ? "SUCCEEDED" : "FAILED");
   return result;
 }

@@ -7,12 +7,13 @@
 #include <vector>
 
 #include "core/log_buffer.h"
+#include "core/run_limits.h"
 
 namespace mixora {
 
 // Held maxima of the data files.
 inline constexpr int kMaxDataStocks = 1000;
-inline constexpr int kMaxDataCharacters = 200;
+inline constexpr int kMaxDataCharacters = kMaxCharacters;
 inline constexpr int kMaxAllelePositions = 256;
 inline constexpr int kMaxDataNameLength = 49;
 // Largest allele count a baseline line may hold: 256 of them still sum to a

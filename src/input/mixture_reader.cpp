@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "core/lookups.h"
+#include "core/run_limits.h"
 #include "core/text_file.h"
 #include "input/data_fields.h"
 #include "input/input_file.h"
@@ -17,7 +18,9 @@ namespace {
 
 constexpr const char* kLabel = "Mixture";
 constexpr std::string_view kBlanks = " \t";
-constexpr int kMaxGenepopLoci = 201;
+// One locus more than a run may use, so a file with an excluded locus
+// still loads.
+constexpr int kMaxGenepopLoci = kMaxCharacters + 1;
 constexpr std::size_t kMaxFishIdLength = 255;
 constexpr std::size_t kMaxGenepopNameLength = 254;
 constexpr std::size_t kMaxGenepopTitleLength = 99;

@@ -8,6 +8,7 @@
 #include "core/paths.h"
 #include "reports/assignment_tally.h"
 #include "reports/genotype_zscores.h"
+#include "reports/tidy_tables.h"
 #include "runfiles/run_file_names.h"
 #include "runfiles/sample_file_reader.h"
 #include "tools/format_writers.h"
@@ -143,7 +144,7 @@ int AssignmentReport(ReportJob& job, bool /*byRegion*/) {
     const int added = AddChainAssignments(job, reader, c, tally, error);
     CloseSampleFileReader(reader);
     if (added == 0) {
-      if (job.abort.load()) return 0;
+      if (job.abort.load(std::memory_order_relaxed)) return 0;
       ShowMessage(job.ui, kMbIconError | MessageForChain(c + 1), "%s", error.c_str());
       std::fprintf(out, "Error reading Chain File %d: %s\r\n", c + 1, path.c_str());
       return 0;
@@ -176,11 +177,6 @@ int AssignmentReport(ReportJob& job, bool /*byRegion*/) {
 
   const std::vector<GenotypeZScore> scores = ComputeGenotypeZScores(run);
   std::fputs(FormatStrayFishNotes(run, scores).c_str(), out);
-  const std::string zPath = JoinPath(FolderOf(run.controlPath), run.runTitle + "_zscores.csv");
-  if (WriteTextTo(FormatZScoreCsv(run, scores), zPath, nullptr))
-    job.filesWritten.push_back(zPath);
-  else
-    ShowMessage(job.ui, kMbIconWarning, "Error writing %s", zPath.c_str());
 
   const std::string csvPath = BuildRunFileName(run, kNoChain, kReportIds, kNoGroup, kExtCsv);
   // The text report stands either way; the person is told what is missing.
@@ -191,6 +187,11 @@ int AssignmentReport(ReportJob& job, bool /*byRegion*/) {
     ShowMessage(job.ui, kMbIconWarning, "Cannot Open %s", csvPath.c_str());
   else
     ShowMessage(job.ui, kMbIconWarning, "Error writing %s", csvPath.c_str());
+  std::string tidyPath;
+  std::vector<double> zScores;
+  for (const GenotypeZScore& score : scores) zScores.push_back(score.z);
+  if (WritePosteriorsTable(run, tally, total, job.ui, tidyPath, &zScores) == 1)
+    job.filesWritten.push_back(tidyPath);
   return 1;
 }
 

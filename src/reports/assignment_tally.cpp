@@ -87,7 +87,9 @@ int AddChainAssignments(ReportJob& job, SampleFileReader& reader, int chain,
     return true;
   };
   if (ReadKeptRecords(reader, discard, count, sink) == 0) {
-    error = !problem.empty() ? problem : job.abort.load() ? std::string("Stopped") : reader.error;
+    error = !problem.empty()                                ? problem
+            : job.abort.load(std::memory_order_relaxed) != 0 ? std::string("Stopped")
+                                                             : reader.error;
     return 0;
   }
   tally.records += count;
@@ -113,7 +115,7 @@ int TallyChains(ReportJob& job, AssignmentTally& tally) {
     const int added = AddChainAssignments(job, reader, c, tally, error);
     CloseSampleFileReader(reader);
     if (added == 0) {
-      if (!job.abort.load())
+      if (!job.abort.load(std::memory_order_relaxed))
         ShowMessage(job.ui, kMbIconError | MessageForChain(c + 1), "%s", error.c_str());
       return 0;
     }
@@ -127,7 +129,7 @@ int TallyAssignments(ReportJob& job, double* rows, int column, int stride, bool 
     AssignmentTally tally;
     if (TallyChains(job, tally) == 0) {
       // An abort is no verdict on the files; a later report reads them again.
-      job.stockTallyState = job.abort.load() ? 0 : -1;
+      job.stockTallyState = job.abort.load(std::memory_order_relaxed) ? 0 : -1;
       return 0;
     }
     job.stockAssignmentTotals.assign(tally.stocks, 0);

@@ -10,7 +10,7 @@
 #include "runfiles/composition_samples.h"
 #include "sampler/memory_chains.h"
 #include "sampler/mt19937.h"
-#include "tools/self_assignment.h"
+#include "reports/tidy_tables.h"
 
 namespace mixora {
 

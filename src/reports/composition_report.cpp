@@ -50,7 +50,8 @@ int LoadReportSamples(ReportJob& job, bool byRegion, CompositionSamples& samples
   ShowUnit(job, "Record");
   std::string error;
   if (LoadCompositionSamples(*job.run, request, samples, job.ui, error) == 1) return 1;
-  if (!job.abort.load()) ShowMessage(job.ui, kMbIconError, "%s", error.c_str());
+  if (!job.abort.load(std::memory_order_relaxed))
+    ShowMessage(job.ui, kMbIconError, "%s", error.c_str());
   return 0;
 }
 

@@ -6,7 +6,7 @@
 
 #include "core/string_format.h"
 #include "tools/genotype_likelihood.h"
-#include "tools/self_assignment.h"
+#include "reports/tidy_tables.h"
 
 namespace mixora {
 
@@ -93,20 +93,6 @@ std::string FormatStrayFishNotes(const RunRecord& run, const std::vector<Genotyp
   return "\r\n\r\nNotes:\r\nFish unlike every baseline stock (z-score below -3): they may come "
          "from a stock the baseline lacks.\r\n" +
          lines;
-}
-
-std::string FormatZScoreCsv(const RunRecord& run, const std::vector<GenotypeZScore>& scores) {
-  std::string out = "mixture,fish,stock,loci,log_likelihood,z_score\r\n";
-  for (std::size_t f = 0; f < scores.size(); ++f) {
-    const GenotypeZScore& score = scores[f];
-    out += StringPrintf("%s,%s,%s,%d,%.4f,", CsvField(run.runTitle).c_str(),
-                        CsvField(NameOf(run.fishNames, static_cast<int32_t>(f))).c_str(),
-                        CsvField(NameOf(run.stockNames, score.stock)).c_str(), score.loci,
-                        score.logLikelihood);
-    out += std::isnan(score.z) ? std::string("NA") : StringPrintf("%.4f", score.z);
-    out += "\r\n";
-  }
-  return out;
 }
 
 }  // namespace mixora

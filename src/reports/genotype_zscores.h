@@ -34,7 +34,4 @@ std::vector<GenotypeZScore> ComputeGenotypeZScores(const RunRecord& run);
 // "Notes:" and one line per fish with z below kStrayZScore, or "" when none.
 std::string FormatStrayFishNotes(const RunRecord& run, const std::vector<GenotypeZScore>& scores);
 
-// mixture,fish,stock,loci,log_likelihood,z_score (z "NA" when undefined).
-std::string FormatZScoreCsv(const RunRecord& run, const std::vector<GenotypeZScore>& scores);
-
 }  // namespace mixora

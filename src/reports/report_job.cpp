@@ -114,7 +114,7 @@ void PumpMessages(ReportJob& job) {
 
 bool ReportAborted(ReportJob& job) {
   PumpMessages(job);
-  return job.abort.load() != 0;
+  return job.abort.load(std::memory_order_relaxed) != 0;
 }
 
 void ReportJobProgress(ReportJob& job, int64_t done, int64_t total, const std::string& text) {

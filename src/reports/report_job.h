@@ -80,7 +80,10 @@ struct ReportJob {
 
   int kind = kReportCompositions;
   bool byRegion = false;
-  std::atomic<int32_t> abort{0};  // set by another thread; read between rows and records
+  // Set by another thread; read between rows and records. Relaxed: a stop
+  // request carries no data, and the worker is joined before its results
+  // are read.
+  std::atomic<int32_t> abort{0};
   int32_t failed = 0;             // after a report: 1 when it failed
 
   int32_t length = 0;   // L: composition records of the first chain
@@ -116,8 +119,12 @@ struct ReportJob {
 
 // Process-wide report state shared by the sequence and the menu commands.
 struct ReportSession {
+  // Flags polled across threads; relaxed, as neither publishes other data.
   std::atomic<int32_t> abortAll{0};
   std::atomic<int32_t> reportsRunning{0};
+  // The job of the running report, whose abort flag another thread sets:
+  // stored with release once the job is ready and loaded with acquire, so a
+  // thread that sees the pointer sees the job it points to.
   std::atomic<ReportJob*> current{nullptr};
   // Shows or hides the "Abort running reports" button; optional.
   std::function<void(bool visible)> abortButton;

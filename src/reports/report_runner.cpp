@@ -7,6 +7,7 @@
 #include "reports/assignment_report.h"
 #include "reports/composition_report.h"
 #include "reports/output_conversion.h"
+#include "reports/tidy_tables.h"
 #include "runfiles/run_file_names.h"
 
 namespace mixora {
@@ -14,7 +15,7 @@ namespace mixora {
 namespace {
 
 bool AbortAll(const ReportJob& job) {
-  return job.session != nullptr && job.session->abortAll.load() != 0;
+  return job.session != nullptr && job.session->abortAll.load(std::memory_order_relaxed) != 0;
 }
 
 int RunDiagnostic(ReportJob& job, bool byRegion) {
@@ -48,7 +49,7 @@ int RunEntry(ReportJob& job, bool byRegion) {
 void BeginReport(ReportJob& job, int kind, bool byRegion) {
   job.kind = kind;
   job.byRegion = byRegion;
-  job.abort.store(0);
+  job.abort.store(0, std::memory_order_relaxed);
   PrepareReportJob(job);
 }
 
@@ -56,10 +57,10 @@ void BeginReport(ReportJob& job, int kind, bool byRegion) {
 class CurrentJob {
  public:
   explicit CurrentJob(ReportJob& job) : session_(job.session) {
-    if (session_ != nullptr) session_->current.store(&job);
+    if (session_ != nullptr) session_->current.store(&job, std::memory_order_release);
   }
   ~CurrentJob() {
-    if (session_ != nullptr) session_->current.store(nullptr);
+    if (session_ != nullptr) session_->current.store(nullptr, std::memory_order_release);
   }
   CurrentJob(const CurrentJob&) = delete;
   CurrentJob& operator=(const CurrentJob&) = delete;
@@ -106,7 +107,7 @@ void ReportThread(ReportJob& job) {
       break;
     }
     result = RunEntry(job, byRegion);
-    if (job.abort.load() != 0) result = 0;
+    if (job.abort.load(std::memory_order_relaxed) != 0) result = 0;
     job.conversion.flags &= kConvertKeptAfterPass;
   }
 
@@ -121,8 +122,14 @@ void ReportThread(ReportJob& job) {
       job.filesWritten.push_back(job.outPath);
     }
   }
+  // The tidy estimates cover every level at once, so they follow the report
+  // by population only.
+  if (result == 1 && kind == kReportCompositions && !byRegion && job.abort.load() == 0) {
+    std::string tidyPath;
+    if (WriteEstimatesTable(*job.run, job.ui, tidyPath) == 1) job.filesWritten.push_back(tidyPath);
+  }
 
-  if (job.abort.load() != 0) {
+  if (job.abort.load(std::memory_order_relaxed) != 0) {
     ShowReportStatus(job, "Aborted");
   } else {
     ShowReportStatus(job, result == 1 ? "Finished" : "Failed");
@@ -139,7 +146,7 @@ void ReportThread(ReportJob& job) {
 int StartReport(ReportJob& job, int kind, bool byRegion) {
   if (job.worker.joinable()) return 0;
   BeginReport(job, kind, byRegion);
-  if (job.session != nullptr) job.session->current.store(&job);
+  if (job.session != nullptr) job.session->current.store(&job, std::memory_order_release);
   ShowReportStatus(job, "Working");
   job.worker = std::thread([&job] { ReportThread(job); });
   return 1;
@@ -147,8 +154,8 @@ int StartReport(ReportJob& job, int kind, bool byRegion) {
 
 int WaitReport(ReportJob& job) {
   if (job.worker.joinable()) job.worker.join();
-  if (job.session != nullptr) job.session->current.store(nullptr);
-  job.abort.store(0);
+  if (job.session != nullptr) job.session->current.store(nullptr, std::memory_order_release);
+  job.abort.store(0, std::memory_order_relaxed);
   return job.failed == 0 ? 1 : 0;
 }
 
@@ -192,7 +199,7 @@ int RunAllReports(ReportJob& job) {
   if (!AbortAll(job)) {
     if (session != nullptr) {
       if (session->abortButton) session->abortButton(true);
-      session->reportsRunning.store(1);
+      session->reportsRunning.store(1, std::memory_order_relaxed);
     }
     struct Step {
       int kind;
@@ -233,18 +240,20 @@ int RunAllReports(ReportJob& job) {
   } else {
     SetStatus(job.ui, 2, "%s", "");
   }
-  if (session != nullptr) session->reportsRunning.store(0);
+  if (session != nullptr) session->reportsRunning.store(0, std::memory_order_relaxed);
   return !failed && !aborted ? 1 : 0;
 }
 
 void AbortRunningReports(ReportSession& session) {
-  session.abortAll.store(1);
-  if (ReportJob* job = session.current.load()) job->abort.store(1);
+  session.abortAll.store(1, std::memory_order_relaxed);
+  if (ReportJob* job = session.current.load(std::memory_order_acquire))
+    job->abort.store(1, std::memory_order_relaxed);
 }
 
 int ProduceReportsForMarked(ReportSession& session, MarkedMixtures& mixtures,
                             const Interaction& ui) {
-  if (mixtures.marked.empty() || session.reportsRunning.load() != 0 || !mixtures.openRun)
+  if (mixtures.marked.empty() || session.reportsRunning.load(std::memory_order_relaxed) != 0 ||
+      !mixtures.openRun)
     return 0;
   if (ShowMessage(ui, uint32_t{kMbYesNo} | kMbIconQuestion, "Produce Reports?") != kIdYes) return 0;
   if (mixtures.enableCommands) mixtures.enableCommands(false);
@@ -266,9 +275,9 @@ int ProduceReportsForMarked(ReportSession& session, MarkedMixtures& mixtures,
     job.session = &session;
     if (mixtures.prepareJob) mixtures.prepareJob(job);
     if (RunAllReports(job) == 0) result = 0;
-    if (session.abortAll.load() != 0) break;
+    if (session.abortAll.load(std::memory_order_relaxed) != 0) break;
   }
-  session.abortAll.store(0);
+  session.abortAll.store(0, std::memory_order_relaxed);
   if (mixtures.enableCommands) mixtures.enableCommands(true);
   return result;
 }

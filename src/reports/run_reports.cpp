@@ -1,6 +1,8 @@
 #include "reports/run_reports.h"
 
+#include "diagnostics/identical_chains.h"
 #include "reports/composition_report.h"
+#include "reports/composition_stats.h"
 #include "reports/report_runner.h"
 #include "runfiles/run_control_reader.h"
 
@@ -60,6 +62,17 @@ int ComputeCompositionEstimates(RunRecord& run, const Interaction& ui, bool byRe
     row.lower = rows[k][kColumnLower];
     row.median = rows[k][kColumnMedian];
     row.upper = rows[k][kColumnUpper];
+    if (k < samples.rows && samples.records > 0) {
+      // The scaled value of the threshold is exact, so a sample counts when
+      // its stored word lies strictly above it.
+      const uint32_t threshold = static_cast<uint32_t>(kPresenceThreshold * kProportionScale);
+      uint64_t above = 0;
+      const std::size_t begin = static_cast<std::size_t>(k) * samples.chains * samples.records;
+      const std::size_t end = begin + static_cast<std::size_t>(samples.chains) * samples.records;
+      for (std::size_t i = begin; i < end; ++i)
+        if (samples.values[i] > threshold) ++above;
+      row.probPresent = static_cast<double>(above) / static_cast<double>(end - begin);
+    }
     estimates.rows.push_back(row);
   }
   estimates.lowerQuantile = 1.0 - run.settings.Percentile;
@@ -67,6 +80,10 @@ int ComputeCompositionEstimates(RunRecord& run, const Interaction& ui, bool byRe
   estimates.length = job.length;
   estimates.discard = job.discard;
   estimates.samples = count;
+  estimates.chains = static_cast<int32_t>(samples.chains);
+  SampleArrayView view{samples.values.data(), static_cast<int>(samples.rows),
+                       static_cast<int>(samples.chains), static_cast<int>(samples.records)};
+  estimates.identicalChains = ChainsAreIdentical(view);
   return 1;
 }
 

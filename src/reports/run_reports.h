@@ -38,7 +38,13 @@ struct CompositionEstimate {
   double lower = 0.0;
   double median = 0.0;
   double upper = 0.0;
+  // Share of the kept samples (all chains) whose proportion exceeds
+  // kPresenceThreshold: how sure it is that the stock is in the mixture.
+  double probPresent = 0.0;
 };
+
+// The share above which a stock counts as present in the tidy estimates.
+inline constexpr double kPresenceThreshold = 0.005;
 
 struct CompositionEstimates {
   std::vector<CompositionEstimate> rows;
@@ -47,6 +53,10 @@ struct CompositionEstimates {
   int32_t length = 0;          // L
   int32_t discard = 0;         // D
   uint32_t samples = 0;        // values behind each row: chains × (L - D)
+  int32_t chains = 0;
+  // Every chain kept the same samples (they share their seeds): the chains
+  // add nothing to one another and no diagnostic can judge them.
+  bool identicalChains = false;
 };
 
 // The numbers of the report's "Chains Combined" table (the only chain's

@@ -1,9 +1,12 @@
 #include "runfiles/run_opening.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 
+#include "core/atomic_file.h"
 #include "runfiles/run_control_reader.h"
 #include "runfiles/run_file_names.h"
 #include "runfiles/sample_file_writer.h"
@@ -23,31 +26,53 @@ bool Exists(const std::string& path) {
 
 void Put(std::FILE* file, const char* text) { std::fputs(text, file); }
 
+// The head of a new summary with the baseline and mixture when the run asks
+// for them and the prior weights, as bytes.
+std::string SummaryHeadText(RunRecord& run) {
+  char* buffer = nullptr;
+  std::size_t size = 0;
+  std::FILE* memory = ::open_memstream(&buffer, &size);
+  if (memory == nullptr) return "";
+  run.summary = memory;
+  WriteSummaryHead(run);
+  if (run.settings.PrintBaseline != 0) {
+    Put(memory, "\r\n\r\nBaseline:\r\n\r\n");
+    WriteSpamBaseline(run, "", memory);
+  }
+  if (run.settings.PrintMixture != 0) {
+    Put(memory, "\r\n\r\nMixture:\r\n\r\n");
+    WriteGenepopMixture(run, false, "", memory);
+  }
+  Put(memory, "\r\n");
+  PrintPriorWeights(run, memory);
+  run.summary = nullptr;
+  std::fclose(memory);
+  std::string text(buffer, size);
+  std::free(buffer);
+  return text;
+}
+
 // The summary of a run: appended to when it exists, else created with its
-// head. Returns the open file or nullptr (reported).
+// head. Several processes may open the same run at once, each running some
+// of its chains: the head appears whole and once (whoever creates the file
+// first writes it), and afterwards every process only appends. Returns the
+// open file or nullptr (reported).
 std::FILE* OpenSummary(RunRecord& run, const Interaction& ui) {
   const std::string path = BuildRunFileName(run, kNoChain, kNoReport, kNoGroup, kExtSummary);
-  const bool existed = Exists(path);
-  std::FILE* file = std::fopen(path.c_str(), existed ? "ab+" : "wb");
+  if (!Exists(path)) {
+    const std::string head = SummaryHeadText(run);
+    const std::string temp = path + "." + std::to_string(::getpid()) + ".new";
+    if (CreateFileOnce(temp, path, reinterpret_cast<const uint8_t*>(head.data()), head.size()) < 0) {
+      ShowMessage(ui, kMbIconError, "Error opening Summary File:\r\n%s", path.c_str());
+      return nullptr;
+    }
+  }
+  std::FILE* file = std::fopen(path.c_str(), "ab");
   if (file == nullptr) {
     ShowMessage(ui, kMbIconError, "Error opening Summary File:\r\n%s", path.c_str());
     return nullptr;
   }
   run.summary = file;
-  if (!existed) {
-    WriteSummaryHead(run);
-    if (run.settings.PrintBaseline != 0) {
-      Put(file, "\r\n\r\nBaseline:\r\n\r\n");
-      WriteSpamBaseline(run, "", file);
-    }
-    if (run.settings.PrintMixture != 0) {
-      Put(file, "\r\n\r\nMixture:\r\n\r\n");
-      WriteGenepopMixture(run, false, "", file);
-    }
-    Put(file, "\r\n");
-    PrintPriorWeights(run, file);
-  }
-  CommitFile(file);
   return file;
 }
 
@@ -110,8 +135,10 @@ void CloseRecordLog(Chain& chain) {
 void CloseRecordLog(RunRecord& run) {
   if (run.summary == nullptr) return;
   const std::string line = FormatSessionEnded(FormatDateTime(), ProcessCpuTime());
-  std::fwrite(line.data(), 1, line.size(), run.summary);
-  CommitFile(run.summary);
+  // Other processes running chains of the same run end their sessions in the
+  // same file.
+  std::fflush(run.summary);
+  AppendLocked(::fileno(run.summary), reinterpret_cast<const uint8_t*>(line.data()), line.size());
   std::fclose(run.summary);
   run.summary = nullptr;
 }
@@ -125,6 +152,8 @@ void CloseChain(RunSession& session, int chainIndex) {
   // run (its thread could not start) may still hold them.
   if (chain->samples.assignment.file != nullptr || chain->samples.composition.file != nullptr)
     CloseChainSamples(chain->samples);
+  // Only now is every file of the chain written for good.
+  ReleaseChainLock(*chain);
   chain.reset();
 }
 

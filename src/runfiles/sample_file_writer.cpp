@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/paths.h"
+#include "core/version.h"
 #include "runfiles/block_undo.h"
 #include "runfiles/run_file_names.h"
 #include "runfiles/sample_block.h"
@@ -19,8 +20,6 @@
 namespace mixora {
 namespace {
 
-constexpr const char* kProgramName = "Mixora";
-constexpr const char* kProgramVersion = "v5.01";
 
 constexpr uint32_t kErrorBox = uint32_t{kMbOk} | uint32_t{kMbIconError};
 constexpr uint32_t kInfoBox = uint32_t{kMbOk} | uint32_t{kMbIconInformation};

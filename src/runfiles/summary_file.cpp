@@ -6,14 +6,13 @@
 #include <cstdarg>
 #include <ctime>
 
+#include "core/version.h"
 #include "input/control.h"
 #include "sampler/priors.h"
 
 namespace mixora {
 namespace {
 
-constexpr const char* kProgramName = "Mixora";
-constexpr const char* kProgramVersion = "v5.01";
 
 void Append(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void Append(std::string& out, const char* format, ...) {

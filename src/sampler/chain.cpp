@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <new>
 
 #include "runfiles/sample_block.h"
 #include "sampler/restart_file.h"
@@ -40,6 +41,8 @@ bool RunIsSampleable(const RunRecord& run) {
   return true;
 }
 
+int FillSamplerArrays(Chain& chain);
+
 }  // namespace
 
 const char* ChainPhaseName(int32_t phase) {
@@ -49,6 +52,19 @@ const char* ChainPhaseName(int32_t phase) {
 
 int AllocateSamplerArrays(Chain& chain) {
   if (chain.run == nullptr || !RunIsSampleable(*chain.run)) return 0;
+  try {
+    return FillSamplerArrays(chain);
+  } catch (const std::bad_alloc&) {
+    // Whatever was sized before the failure would only crowd the other
+    // chains; the run cannot go on with this one anyway.
+    ReleaseSamplerArrays(chain);
+    return kArraysOutOfMemory;
+  }
+}
+
+namespace {
+
+int FillSamplerArrays(Chain& chain) {
   const RunRecord& run = *chain.run;
   SamplerArrays& a = chain.arrays;
   a.stocks = run.settings.NumberOfStocks;
@@ -63,9 +79,11 @@ int AllocateSamplerArrays(Chain& chain) {
   Fill(a.factors, C * A * P, 1.0);
   Fill(a.counts, S * C * A, 0);
   Fill(a.likelihoods, F * P, 0.0);
-  Fill(a.weights, S * kFishSideBySide, 0.0);
+  Fill(a.weights, F * P, 0.0);
+  Fill(a.weightSums, F, 0.0);
   Fill(a.stockCounts, S, 0);
   Fill(a.origins, F, 0);
+  Fill(a.countedOrigins, F, -1);
   Fill(a.scaled, S, 0);
 
   a.alleleStart.assign(F + 1, 0);
@@ -90,6 +108,8 @@ int AllocateSamplerArrays(Chain& chain) {
   a.restartImage.reserve(RestartFileBytes(a.stocks, compressBound(thetaBytes)));
   return 1;
 }
+
+}  // namespace
 
 void ReleaseSamplerArrays(Chain& chain) { chain.arrays = SamplerArrays{}; }
 

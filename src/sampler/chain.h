@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "core/interaction.h"
 #include "runfiles/run_record.h"
 #include "runfiles/sample_file_writer.h"
+#include "sampler/chain_workers.h"
 #include "sampler/generator_handle.h"
 #include "sampler/priors.h"
 
@@ -94,10 +96,16 @@ struct SamplerArrays {
   AlignedDoubles factors;
   std::vector<int32_t> counts;       // n[(s * C + c) * A + k]
   AlignedDoubles likelihoods;        // L[i * P + s]
-  // Origin probabilities of kFishSideBySide fish: [f * S + s].
-  std::vector<double> weights;
+  // Origin probabilities of every fish, [i * P + s], and their sums. All
+  // fish are weighed before the first draw, so the weighing can be shared
+  // out among threads while the draws keep their order.
+  AlignedDoubles weights;
+  std::vector<double> weightSums;    // [F]
   std::vector<int32_t> stockCounts;  // m[s]
   std::vector<int32_t> origins;      // z[i], 0-based stock index
+  // The origin each fish's alleles are in counts under, -1 when they are
+  // not: the recount moves only the fish whose origin changed.
+  std::vector<int32_t> countedOrigins;
   std::vector<int32_t> scaled;       // one composition record, [S]
   // The alleles present in each fish, as rows c * A + (a - 1):
   // alleleRows[alleleStart[i] .. alleleStart[i + 1]).
@@ -119,7 +127,9 @@ struct Chain {
 
   int32_t startIteration = 0;
   // Current iteration; after the thread ends, the last completed one. Read by
-  // the monitor on the main thread.
+  // the monitor on the main thread. Relaxed: a count shown while the thread
+  // runs publishes nothing else, and every decision made on it comes after
+  // the thread is joined, which orders it.
   std::atomic<int32_t> iteration{0};
   int32_t endIteration = 0;
   int32_t seed1 = 0;
@@ -128,15 +138,25 @@ struct Chain {
 
   // Chain log, sample files, their buffers, pending counts and record totals.
   ChainSampleFiles samples;
+  // Written on the front-end thread only and read for display elsewhere;
+  // relaxed, as it guards no other data.
   std::atomic<int32_t> runState{kChainStopped};
   SamplerArrays arrays;
 
+  // A request the chain thread polls between iterations. Relaxed: it hands
+  // over no data, and seeing it one iteration late costs nothing.
   std::atomic<int32_t> abortRequested{0};
   int32_t result = 0;
   uint32_t cpuTime = 0;  // hundredths of a second of finished threads
 
   ChainGenerators generators;
+  // Helper threads sharing the fish of each iteration; none with one thread
+  // per chain. Started and stopped by the chain's own thread.
+  std::unique_ptr<ChainWorkers> workers;
   int32_t resume = 0;  // 1: continue from the restart file
+  // Set by the chain thread as it moves through an iteration; shown while it
+  // runs and judged only after the join. Relaxed for the same reason as
+  // iteration.
   std::atomic<int32_t> phase{kPhaseInitDone};
   ChainClock clock;
   int32_t priority = 1;
@@ -145,11 +165,19 @@ struct Chain {
   // first needed (RestartFilePath), so a save allocates nothing.
   std::string restartPath;
   std::string restartTempPath;
+
+  // The lock that keeps other processes off this chain while it is prepared
+  // or runs here (chain_lock.h); -1 when not held.
+  int lockFd = -1;
+  std::string lockPath;
 };
 
 // Sizes every sampler array for the chain's run and zero-fills it (origins 0,
 // factors 1), and indexes the alleles of every fish. Alleles outside 1 .. A
-// count as missing. Returns 1.
+// count as missing. Returns 1; 0 when the run's counts do not describe arrays
+// the sampler can index; kArraysOutOfMemory when memory ran out, with
+// nothing left allocated.
+inline constexpr int kArraysOutOfMemory = -1;
 int AllocateSamplerArrays(Chain& chain);
 
 // Releases the sampler arrays.

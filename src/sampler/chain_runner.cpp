@@ -15,6 +15,7 @@
 #include "runfiles/sample_file_header.h"
 #include "runfiles/sample_file_writer.h"
 #include "sampler/chain_clock.h"
+#include "sampler/chain_lock.h"
 #include "sampler/generator_handle.h"
 #include "sampler/gibbs_sampler.h"
 #include "sampler/restart_file.h"
@@ -42,7 +43,7 @@ int ClampPriority(int priority) { return priority < 0 ? 0 : priority > 3 ? 3 : p
 // Refused nice values (raising a thread's priority needs privileges) are
 // ignored: the chain simply runs at the priority it has.
 void ApplyNice(const ChainThreadSlot& slot, int priority) {
-  const int id = slot.systemId.load(kRelaxed);
+  const int id = slot.systemId.load(std::memory_order_acquire);
   if (id == 0) return;
   int nice = slot.baseNice.load(kRelaxed) + kNiceOffset[ClampPriority(priority)];
   nice = nice < -20 ? -20 : nice > 19 ? 19 : nice;
@@ -65,7 +66,7 @@ void PublishClock(ChainThreadSlot& slot, const ChainClock& clock) {
 }
 
 bool StopRequested(const RunSession& session, const Chain& chain) {
-  return session.shutdown.load() != 0 || chain.abortRequested.load() != 0;
+  return session.shutdown.load(kRelaxed) != 0 || chain.abortRequested.load(kRelaxed) != 0;
 }
 
 // Between iterations: a paused chain stops its clock and waits here until it
@@ -144,9 +145,35 @@ int AppendAfterKeptBlocks(ChainSampleFiles& files) {
 void UnprepareChain(Chain& chain) {
   CloseChainSamples(chain.samples);
   ReleaseSamplerArrays(chain);
+  ReleaseChainLock(chain);
+}
+
+// Takes the chain's lock unless this process holds it already. Returns 1, or
+// 0 (shown) when another process runs the chain or the lock file cannot be
+// made.
+int AcquireChainLock(Chain& chain, const Interaction& ui) {
+  if (chain.lockFd >= 0) return 1;
+  const std::string& restart = RestartFilePath(chain);
+  chain.lockPath = restart.substr(0, restart.size() - 3) + "lock";
+  const int fd = LockChainFile(chain.lockPath);
+  if (fd >= 0) {
+    chain.lockFd = fd;
+    return 1;
+  }
+  if (fd == kChainLockBusy)
+    ShowMessage(ui, kMbIconError | MessageForChain(chain.index + 1),
+                "Chain %d is running in another process (%s is locked); it is left to that "
+                "process",
+                chain.index + 1, chain.lockPath.c_str());
+  else
+    ShowMessage(ui, kMbIconError | MessageForChain(chain.index + 1), "Cannot Open %s",
+                chain.lockPath.c_str());
+  return 0;
 }
 
 }  // namespace
+
+void ReleaseChainLock(Chain& chain) { UnlockChainFile(chain.lockFd, chain.lockPath); }
 
 int CreateChain(RunSession& session, int index) {
   RunRecord* run = session.run.get();
@@ -167,8 +194,8 @@ int CreateChain(RunSession& session, int index) {
     chain->seed2 = slot->created.seed2;
     chain->startStocks = slot->created.startStocks;
     chain->priority = 1;
-    chain->runState.store(kChainStopped);
-    chain->phase.store(kPhaseInitDone);
+    chain->runState.store(kChainStopped, kRelaxed);
+    chain->phase.store(kPhaseInitDone, kRelaxed);
     session.chains.push_back(std::move(chain));
     session.slots.push_back(std::move(slot));
   } catch (const std::bad_alloc&) {
@@ -182,10 +209,18 @@ int PrepareChain(RunSession& session, Chain& chain, int32_t reps) {
   const Interaction& ui = SessionUi(session);
   RunRecord& run = *chain.run;
   const ChainThreadSlot& slot = *session.slots[chain.index];
-  if (AllocateSamplerArrays(chain) == 0) {
+  if (AcquireChainLock(chain, ui) == 0) return 0;
+  const int arrays = AllocateSamplerArrays(chain);
+  if (arrays == kArraysOutOfMemory) {
+    ShowMessage(ui, kMbIconError | MessageForChain(chain.index + 1),
+                "Memory Allocation Failure.  FATAL!!");
+    return 0;
+  }
+  if (arrays != 1) {
     ShowMessage(ui, kMbIconError | MessageForChain(chain.index + 1),
                 "Cannot prepare chain %d:\r\nthe run's arrays do not fit its counts",
                 chain.index + 1);
+    ReleaseChainLock(chain);
     return 0;
   }
 
@@ -205,13 +240,14 @@ int PrepareChain(RunSession& session, Chain& chain, int32_t reps) {
     chain.samples.composition.total = 0;
     ClockReset(chain.clock);
     chain.startIteration = 1;
-    chain.iteration.store(0);
+    chain.iteration.store(0, kRelaxed);
     chain.endIteration = reps;
   }
 
   if (OpenChainOutputs(chain.samples, run, chain.index, chain.seed1, chain.seed2, resuming, ui) !=
       0) {
     ReleaseSamplerArrays(chain);
+    ReleaseChainLock(chain);
     return 0;
   }
   if (resuming && AppendAfterKeptBlocks(chain.samples) == 0) {
@@ -237,7 +273,7 @@ int PrepareChain(RunSession& session, Chain& chain, int32_t reps) {
     WriteChainStartBlock(block, run, chain.startStocks, chain.arrays.proportions);
     WriteToChainLog(chain, block);
     CommitFile(chain.samples.chainLog);
-    chain.iteration.store(0);
+    chain.iteration.store(0, kRelaxed);
     if (DrawFrequencies(chain) == 0) {
       UnprepareChain(chain);
       return 0;
@@ -256,8 +292,8 @@ int StartChains(RunSession& session, std::span<const int> indexes) {
       Chain& chain = *session.chains[index];
       ChainThreadSlot& slot = *session.slots[index];
       chain.resume = session.rerun ? 0 : 1;
-      if (chain.resume != 0 && chain.iteration.load() >= session.numberOfReps) {
-        chain.runState.store(kChainStopped);
+      if (chain.resume != 0 && chain.iteration.load(kRelaxed) >= session.numberOfReps) {
+        chain.runState.store(kChainStopped, kRelaxed);
         SettleFinishedChainFiles(session, chain);
         continue;
       }
@@ -265,19 +301,19 @@ int StartChains(RunSession& session, std::span<const int> indexes) {
         failed = true;
         break;
       }
-      chain.abortRequested.store(0);
+      chain.abortRequested.store(0, kRelaxed);
       {
         std::lock_guard<std::mutex> hold(slot.gate);
         slot.pauseRequested = false;
       }
-      slot.finalCpu.store(-1);
-      slot.elapsedMs.store(chain.clock.elapsedMs);
-      slot.iterationsTimed.store(chain.clock.iterationsTimed);
-      chain.runState.store(kChainRunning);
+      slot.finalCpu.store(-1, kRelaxed);
+      slot.elapsedMs.store(chain.clock.elapsedMs, kRelaxed);
+      slot.iterationsTimed.store(chain.clock.iterationsTimed, kRelaxed);
+      chain.runState.store(kChainRunning, kRelaxed);
       try {
         slot.thread = std::thread([&session, &chain] { ChainThread(session, chain); });
       } catch (const std::system_error& e) {
-        chain.runState.store(kChainStopped);
+        chain.runState.store(kChainStopped, kRelaxed);
         UnprepareChain(chain);
         ShowMessage(SessionUi(session), kMbIconError | MessageForChain(index + 1),
                     "System Message:\r\n%s:\r\n%s\r\n%s", "Cannot start the chain",
@@ -303,15 +339,17 @@ int StartChains(RunSession& session, int first, int end) {
 
 void ChainThread(RunSession& session, Chain& chain) {
   ChainThreadSlot& slot = *session.slots[chain.index];
-  slot.baseNice.store(getpriority(PRIO_PROCESS, 0));
-  slot.systemId.store(static_cast<int32_t>(syscall(SYS_gettid)));
+  slot.baseNice.store(getpriority(PRIO_PROCESS, 0), kRelaxed);
+  slot.systemId.store(static_cast<int32_t>(syscall(SYS_gettid)), std::memory_order_release);
   ApplyNice(slot, chain.priority);
+  // Started after the nice value is set, which the helpers inherit.
+  StartChainWorkers(chain, session.threadsPerChain);
   chain.result = 0;
   ClockStart(chain.clock);
   SetStatus(SessionUi(session), 0, "  Chain Iteration in progress.");
 
   if (chain.startIteration > chain.endIteration) {
-    chain.iteration.store(chain.startIteration - 1);
+    chain.iteration.store(chain.startIteration - 1, kRelaxed);
     chain.result = 1;
     FinishChain(session, chain);
     return;
@@ -319,7 +357,7 @@ void ChainThread(RunSession& session, Chain& chain) {
   int result = 1;
   int32_t t = chain.startIteration;
   for (;;) {
-    chain.iteration.store(t);
+    chain.iteration.store(t, kRelaxed);
     result = RunIteration(chain);
     if (result == 0) break;
     ClockTick(chain.clock);
@@ -337,15 +375,16 @@ void ChainThread(RunSession& session, Chain& chain) {
     ++t;
     if (t > chain.endIteration) break;
   }
-  chain.iteration.store(t - 1);
+  chain.iteration.store(t - 1, kRelaxed);
   chain.result = result;
   FinishChain(session, chain);
 }
 
 void FinishChain(RunSession& session, Chain& chain) {
   ChainThreadSlot& slot = *session.slots[chain.index];
+  StopChainWorkers(chain);
   if (chain.result != 0) {
-    chain.phase.store(kPhaseSaving);
+    chain.phase.store(kPhaseSaving, kRelaxed);
     if (SettleSampleFiles(chain.samples) == 0 ||
         TransferRestartFile(chain, kRestartWrite, kRestartFull) == 0) {
       ReportSaveFailure(chain, RestartFilePath(chain));
@@ -360,8 +399,9 @@ void FinishChain(RunSession& session, Chain& chain) {
   }
   ReleaseSamplerArrays(chain);
   CommitFile(chain.samples.chainLog);
-  slot.finalCpu.store(OwnThreadCpu());
-  if (session.shutdown.load() == 0) PostNotice(session.notices, {kChainFinishedNotice, chain.index});
+  slot.finalCpu.store(OwnThreadCpu(), kRelaxed);
+  if (session.shutdown.load(kRelaxed) == 0)
+    PostNotice(session.notices, {kChainFinishedNotice, chain.index});
 }
 
 void ReapChainThread(RunSession& session, int chainIndex) {
@@ -370,25 +410,25 @@ void ReapChainThread(RunSession& session, int chainIndex) {
   Chain& chain = *session.chains[chainIndex];
   slot.thread.join();
   session.liveThreads -= 1;
-  const int64_t cpu = slot.finalCpu.load();
+  const int64_t cpu = slot.finalCpu.load(kRelaxed);
   if (cpu > 0) chain.cpuTime += static_cast<uint32_t>(cpu);
-  slot.finalCpu.store(-1);
-  slot.systemId.store(0);
+  slot.finalCpu.store(-1, kRelaxed);
+  slot.systemId.store(0, kRelaxed);
 }
 
 void OnChainFinished(RunSession& session, int chainIndex) {
   if (!ChainHasThread(session, chainIndex)) return;
   ReapChainThread(session, chainIndex);
-  if (session.shutdown.load() != 0) return;
+  if (session.shutdown.load(kRelaxed) != 0) return;
   Chain& chain = *session.chains[chainIndex];
-  const bool aborted = chain.abortRequested.load() != 0;
+  const bool aborted = chain.abortRequested.load(kRelaxed) != 0;
   // A chain whose last phase failed keeps that phase, so it is not shown
   // as completed.
   if (aborted)
-    chain.phase.store(kPhaseAborted);
+    chain.phase.store(kPhaseAborted, kRelaxed);
   else if (chain.result != 0)
-    chain.phase.store(kPhaseCompleted);
-  chain.runState.store(kChainStopped);
+    chain.phase.store(kPhaseCompleted, kRelaxed);
+  chain.runState.store(kChainStopped, kRelaxed);
   if (session.liveThreads == 0 && !aborted)
     PostNotice(session.notices, {kMixtureFinishedNotice, -1});
 }
@@ -399,7 +439,7 @@ void PauseChains(RunSession& session, int first, int end) {
     ChainThreadSlot& slot = *session.slots[i];
     std::lock_guard<std::mutex> hold(slot.gate);
     slot.pauseRequested = true;
-    session.chains[i]->runState.store(kChainPaused);
+    session.chains[i]->runState.store(kChainPaused, kRelaxed);
   }
 }
 
@@ -410,7 +450,7 @@ void ResumeChains(RunSession& session, int first, int end) {
     {
       std::lock_guard<std::mutex> hold(slot.gate);
       slot.pauseRequested = false;
-      session.chains[i]->runState.store(kChainRunning);
+      session.chains[i]->runState.store(kChainRunning, kRelaxed);
     }
     slot.wake.notify_all();
   }
@@ -432,7 +472,7 @@ int AbortChains(RunSession& session, int first, int end, bool ask) {
     if (!ChainHasThread(session, i)) continue;
     // The request is set before a paused chain wakes, so it wakes to stop
     // rather than to run one more iteration.
-    session.chains[i]->abortRequested.store(1);
+    session.chains[i]->abortRequested.store(1, kRelaxed);
     ResumeChains(session, i, i + 1);
     ++asked;
   }
@@ -451,14 +491,14 @@ void SetChainPriority(RunSession& session, int priority, int first, int end) {
 uint32_t ChainCpuTime(const RunSession& session, int chainIndex) {
   if (!ChainHasThread(session, chainIndex)) return 0;
   const ChainThreadSlot& slot = *session.slots[chainIndex];
-  int64_t cpu = slot.finalCpu.load();
+  int64_t cpu = slot.finalCpu.load(kRelaxed);
   if (cpu >= 0) return static_cast<uint32_t>(cpu);
   clockid_t id;
   timespec t{};
   // The thread may end between these calls; then its final time is used.
   if (pthread_getcpuclockid(const_cast<std::thread&>(slot.thread).native_handle(), &id) != 0 ||
       clock_gettime(id, &t) != 0) {
-    cpu = slot.finalCpu.load();
+    cpu = slot.finalCpu.load(kRelaxed);
     return cpu > 0 ? static_cast<uint32_t>(cpu) : 0;
   }
   return static_cast<uint32_t>(Hundredths(t));

@@ -35,6 +35,11 @@ int CreateChain(RunSession& session, int index);
 // it allocated or opened released.
 int PrepareChain(RunSession& session, Chain& chain, int32_t reps);
 
+// PrepareChain first takes the chain's lock (chain_lock.h), which refuses a
+// chain that another process runs; the lock is held until the chain is
+// closed (CloseChain), and this lets it go.
+void ReleaseChainLock(Chain& chain);
+
 // Starts the chains of `indexes` (or first .. end - 1) that have no live
 // thread, each resumed from its restart file unless session.rerun is set; a
 // resumed chain that has already reached session.numberOfReps is left

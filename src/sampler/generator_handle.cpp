@@ -3,10 +3,10 @@
 #include <cstring>
 
 namespace mixora {
-namespace {
-
 double Mt19937Operation(void* state) { return Mt19937Uniform(*static_cast<Mt19937State*>(state)); }
 double RandLibOperation(void* state) { return RandLibUniform(*static_cast<RandLibState*>(state)); }
+
+namespace {
 
 constexpr std::size_t kRetainedOffset = offsetof(GeneratorHandle, aaa);
 constexpr std::size_t kRetainedBytes = kGeneratorHandleRecordSize - kRetainedOffset;

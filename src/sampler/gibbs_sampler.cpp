@@ -1,11 +1,13 @@
 #include "sampler/gibbs_sampler.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "runfiles/sample_file_writer.h"
+#include "sampler/chain_workers.h"
 #include "sampler/restart_file.h"
 #include "sampler/variates.h"
 
@@ -76,27 +78,91 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void LikelihoodsOfB
 static_assert(kStockBlock == 8, "StockLanes is initialised with eight lanes");
 static_assert(kFishSideBySide == 4, "LikelihoodsOfBlock keeps four products");
 
+// Two blocks (sixteen stocks) per row index, for targets with 512-bit
+// vectors and registers enough for eight products: every index load and
+// address computation then serves two multiplications. Each lane still
+// takes its fish's factors in the same order.
+__attribute__((target("avx512f"))) void LikelihoodsOfBlockPair(
+    const double* factors, std::size_t stride, const uint32_t* alleleStart,
+    const uint32_t* alleleRows, int32_t fish, double* likelihoods) {
+  constexpr int kSideBySide = kFishSideBySide;
+  const StockLanes one = {1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0, 1.0};
+  int32_t i = 0;
+  for (; i + kSideBySide <= fish; i += kSideBySide) {
+    const uint32_t* rows[kSideBySide];
+    uint32_t count[kSideBySide];
+    uint32_t common = UINT32_MAX;
+    for (int f = 0; f < kSideBySide; ++f) {
+      rows[f] = alleleRows + alleleStart[i + f];
+      count[f] = alleleStart[i + f + 1] - alleleStart[i + f];
+      if (count[f] < common) common = count[f];
+    }
+    StockLanes p0 = one, q0 = one, p1 = one, q1 = one, p2 = one, q2 = one, p3 = one, q3 = one;
+    for (uint32_t r = 0; r < common; ++r) {
+      const double* r0 = factors + rows[0][r] * stride;
+      const double* r1 = factors + rows[1][r] * stride;
+      const double* r2 = factors + rows[2][r] * stride;
+      const double* r3 = factors + rows[3][r] * stride;
+      MultiplyIn(p0, r0);
+      MultiplyIn(q0, r0 + kStockBlock);
+      MultiplyIn(p1, r1);
+      MultiplyIn(q1, r1 + kStockBlock);
+      MultiplyIn(p2, r2);
+      MultiplyIn(q2, r2 + kStockBlock);
+      MultiplyIn(p3, r3);
+      MultiplyIn(q3, r3 + kStockBlock);
+    }
+    StockLanes* products[kSideBySide][2] = {{&p0, &q0}, {&p1, &q1}, {&p2, &q2}, {&p3, &q3}};
+    for (int f = 0; f < kSideBySide; ++f) {
+      StockLanes low = *products[f][0], high = *products[f][1];
+      for (uint32_t r = common; r < count[f]; ++r) {
+        const double* row = factors + rows[f][r] * stride;
+        MultiplyIn(low, row);
+        MultiplyIn(high, row + kStockBlock);
+      }
+      double* out = likelihoods + static_cast<std::size_t>(i + f) * stride;
+      std::memcpy(out, &low, sizeof low);
+      std::memcpy(out + kStockBlock, &high, sizeof high);
+    }
+  }
+  for (; i < fish; ++i) {
+    StockLanes low = one, high = one;
+    for (uint32_t r = alleleStart[i]; r < alleleStart[i + 1]; ++r) {
+      const double* row = factors + alleleRows[r] * stride;
+      MultiplyIn(low, row);
+      MultiplyIn(high, row + kStockBlock);
+    }
+    double* out = likelihoods + static_cast<std::size_t>(i) * stride;
+    std::memcpy(out, &low, sizeof low);
+    std::memcpy(out + kStockBlock, &high, sizeof high);
+  }
+}
+
+const bool kHasAvx512 = __builtin_cpu_supports("avx512f");
+
 // The origin weights of fish first .. first + n - 1 (n <= kFishSideBySide)
-// into rows of w: p[s] * L[i][s], divided by their sum when it is positive;
-// check[f] receives the sum of the divided weights. Every sum runs in stock
-// order and every weight is divided, not multiplied by a reciprocal: the
-// same operations SumOf and DivideBy perform one fish at a time.
-__attribute__((target_clones("avx512f", "avx2", "default"))) void WeighFish(
-    const SamplerArrays& a, int32_t first, int n, double* __restrict w, double* check) {
+// into their rows of a.weights: p[s] * L[i][s], divided by their sum when it
+// is positive; a.weightSums[i] receives the sum of the divided weights.
+// Every sum runs in stock order and every weight is divided, not multiplied
+// by a reciprocal: the same operations SumOf and DivideBy perform one fish at
+// a time.
+__attribute__((target_clones("avx512f", "avx2", "default"))) void WeighFish(SamplerArrays& a,
+                                                                           int32_t first, int n) {
   const int32_t S = a.stocks;
+  const std::size_t P = static_cast<std::size_t>(a.stride);
   const double* __restrict p = a.proportions.data();
-  const double* L = a.likelihoods.data() + static_cast<std::size_t>(first) * a.stride;
+  const double* L = a.likelihoods.data() + static_cast<std::size_t>(first) * P;
+  double* w = a.weights.data() + static_cast<std::size_t>(first) * P;
+  double* check = a.weightSums.data() + first;
   if (n == kFishSideBySide) {
     const double* __restrict L0 = L;
-    const double* __restrict L1 = L + a.stride;
-    const double* __restrict L2 = L + 2 * a.stride;
-    const double* __restrict L3 = L + 3 * a.stride;
-    // Plain pointers into w: all four rows are reached through the one
-    // restricted parameter.
-    double* w0 = w;
-    double* w1 = w + S;
-    double* w2 = w + 2 * S;
-    double* w3 = w + 3 * S;
+    const double* __restrict L1 = L + P;
+    const double* __restrict L2 = L + 2 * P;
+    const double* __restrict L3 = L + 3 * P;
+    double* __restrict w0 = w;
+    double* __restrict w1 = w + P;
+    double* __restrict w2 = w + 2 * P;
+    double* __restrict w3 = w + 3 * P;
     double t0 = 0.0, t1 = 0.0, t2 = 0.0, t3 = 0.0;
     for (int32_t s = 0; s < S; ++s) {
       const double v0 = p[s] * L0[s];
@@ -115,7 +181,7 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void WeighFish(
     const double totals[kFishSideBySide] = {t0, t1, t2, t3};
     for (int f = 0; f < kFishSideBySide; ++f) {
       if (!(totals[f] > 0)) continue;
-      double* row = w + f * S;
+      double* row = w + f * P;
       const double total = totals[f];
       const StockLanes divisor = {total, total, total, total, total, total, total, total};
       int32_t s = 0;
@@ -141,12 +207,37 @@ __attribute__((target_clones("avx512f", "avx2", "default"))) void WeighFish(
     return;
   }
   for (int f = 0; f < n; ++f) {
-    const double* Lf = L + static_cast<std::size_t>(f) * a.stride;
-    double* row = w + f * S;
+    const double* Lf = L + f * P;
+    double* row = w + f * P;
     for (int32_t s = 0; s < S; ++s) row[s] = p[s] * Lf[s];
     const double total = SumOf(row, S);
     if (total > 0) DivideBy(row, total, S);
     check[f] = SumOf(row, S);
+  }
+}
+
+// Likelihoods of fish first .. end - 1 under every stock.
+void LikelihoodsOfFish(SamplerArrays& a, int32_t first, int32_t end) {
+  const std::size_t P = static_cast<std::size_t>(a.stride);
+  int32_t s0 = 0;
+  if (kHasAvx512) {
+    for (; s0 + 2 * kStockBlock <= a.stride; s0 += 2 * kStockBlock) {
+      LikelihoodsOfBlockPair(a.factors.data() + s0, P, a.alleleStart.data() + first,
+                             a.alleleRows.data(), end - first,
+                             a.likelihoods.data() + static_cast<std::size_t>(first) * P + s0);
+    }
+  }
+  for (; s0 < a.stride; s0 += kStockBlock) {
+    LikelihoodsOfBlock(a.factors.data() + s0, P, a.alleleStart.data() + first,
+                       a.alleleRows.data(), end - first,
+                       a.likelihoods.data() + static_cast<std::size_t>(first) * P + s0);
+  }
+}
+
+// Origin weights of fish first .. end - 1.
+void WeightsOfFish(SamplerArrays& a, int32_t first, int32_t end) {
+  for (int32_t i = first; i < end; i += kFishSideBySide) {
+    WeighFish(a, i, end - i < kFishSideBySide ? end - i : kFishSideBySide);
   }
 }
 
@@ -171,11 +262,7 @@ void SetFactor(SamplerArrays& a, int32_t s, int32_t c, int32_t k, double theta) 
 }  // namespace
 
 int ComputeLikelihoods(Chain& chain) {
-  SamplerArrays& a = chain.arrays;
-  for (int32_t s0 = 0; s0 < a.stride; s0 += kStockBlock) {
-    LikelihoodsOfBlock(a.factors.data() + s0, a.stride, a.alleleStart.data(),
-                       a.alleleRows.data(), a.fish, a.likelihoods.data() + s0);
-  }
+  ShareFish(chain, &LikelihoodsOfFish);
   return 1;
 }
 
@@ -184,19 +271,16 @@ int DrawStockOrigins(Chain& chain) {
   const RunSettings& settings = chain.run->settings;
   const int32_t iteration = chain.iteration.load(kRelaxed);
   const int32_t S = a.stocks;
-  double* w = a.weights.data();
-  for (int32_t first = 0; first < a.fish; first += kFishSideBySide) {
-    const int n = a.fish - first < kFishSideBySide ? a.fish - first : kFishSideBySide;
-    double check[kFishSideBySide];
-    WeighFish(a, first, n, w, check);
-    for (int f = 0; f < n; ++f) {
-      // Written so that weights that are not numbers are refused as well.
-      if (!(check[f] >= 0.999)) {
-        ReportOriginProblem(chain, first + f, check[f], iteration);
-        continue;
-      }
-      a.origins[first + f] = DrawCategorical(chain.generators.ran2, w + f * S, S);
+  const std::size_t P = static_cast<std::size_t>(a.stride);
+  ShareFish(chain, &WeightsOfFish);
+  const double* w = a.weights.data();
+  for (int32_t i = 0; i < a.fish; ++i) {
+    // Written so that weights that are not numbers are refused as well.
+    if (!(a.weightSums[i] >= 0.999)) {
+      ReportOriginProblem(chain, i, a.weightSums[i], iteration);
+      continue;
     }
+    a.origins[i] = DrawCategorical(chain.generators.ran2, w + i * P, S);
   }
   if (iteration % settings.ThinSta == 0) {
     if (AppendAssignmentRecord(chain.samples, a.origins.data()) == 0) {
@@ -227,18 +311,30 @@ int DrawProportions(Chain& chain) {
 void ResetAlleleCounts(Chain& chain) {
   const std::vector<int32_t>& baseline = chain.run->counts;
   std::memcpy(chain.arrays.counts.data(), baseline.data(), baseline.size() * sizeof(int32_t));
+  std::fill(chain.arrays.countedOrigins.begin(), chain.arrays.countedOrigins.end(), -1);
 }
 
+// The counts are integers, so moving the alleles of the fish whose origin
+// changed gives exactly the counts a full recount from the baseline gives;
+// in a chain under way most fish keep their origin.
 int RecountAlleles(Chain& chain) {
-  ResetAlleleCounts(chain);
   SamplerArrays& a = chain.arrays;
   const std::size_t perStock = static_cast<std::size_t>(a.characters) * a.slots;
   const uint32_t* __restrict rows = a.alleleRows.data();
   const uint32_t* __restrict start = a.alleleStart.data();
+  int32_t* __restrict counted = a.countedOrigins.data();
+  const int32_t* __restrict origins = a.origins.data();
   for (int32_t i = 0; i < a.fish; ++i) {
-    int32_t* __restrict n = a.counts.data() + static_cast<std::size_t>(a.origins[i]) * perStock;
+    const int32_t from = counted[i], to = origins[i];
+    if (from == to) continue;
     const uint32_t end = start[i + 1];
+    if (from >= 0) {
+      int32_t* __restrict n = a.counts.data() + static_cast<std::size_t>(from) * perStock;
+      for (uint32_t r = start[i]; r < end; ++r) --n[rows[r]];
+    }
+    int32_t* __restrict n = a.counts.data() + static_cast<std::size_t>(to) * perStock;
     for (uint32_t r = start[i]; r < end; ++r) ++n[rows[r]];
+    counted[i] = to;
   }
   return 1;
 }

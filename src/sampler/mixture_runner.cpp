@@ -38,9 +38,9 @@ int32_t MixtureIterations(const RunRecord& run, int p) {
 // A chain completed when it reached the number of reps without its last
 // phase failing (a failed chain keeps the phase it failed in).
 bool ChainCompleted(const Chain& chain, int32_t reps) {
-  const int32_t phase = chain.phase.load();
+  const int32_t phase = chain.phase.load(std::memory_order_relaxed);
   const bool failed = phase >= kPhaseIntVal && phase <= kPhasePreExtending;
-  return chain.iteration.load() >= reps && !failed;
+  return chain.iteration.load(std::memory_order_relaxed) >= reps && !failed;
 }
 
 class Driver {
@@ -146,11 +146,13 @@ class Driver {
     if (events_.mixtureOpened) events_.mixtureOpened(session_);
     started_ = true;
     session_.rerun = options_.rerun;
+    session_.threadsPerChain = options_.threadsPerChain;
     StartChains(session_, Requested());
   }
 
   bool StopAsked() const {
-    return options_.stopRequested != nullptr && options_.stopRequested->load() != 0;
+    return options_.stopRequested != nullptr &&
+           options_.stopRequested->load(std::memory_order_relaxed) != 0;
   }
 
   void Evaluate() {
@@ -242,6 +244,22 @@ int RunMixtureToEnd(const std::string& rcfPath, int p, const MixtureRunOptions& 
   events.tick = progress;
   MixtureRunOutcome outcome;
   return RunMixtures(rcfPath, one, ui, events, outcome);
+}
+
+bool MixtureAlreadyComplete(const std::string& rcfPath, int p) {
+  std::unique_ptr<RunRecord> whole = ReadNewControl(rcfPath, Interaction{});
+  if (!whole || p < 0 || p >= whole->mixtureCount || whole->settings.NumberOfChains < 1) return false;
+  RunRecord names;
+  names.controlPath = rcfPath;
+  names.runTitle = RunTitleFor(whole->mixtureTitle, p);
+  for (int c = 0; c < whole->settings.NumberOfChains; ++c) {
+    RestartChainValues values;
+    const std::string path = BuildRunFileName(names, c, kNoReport, kNoGroup, kExtRestart);
+    if (ReadRestartChainValues(path, values) != 1 ||
+        values.iteration < whole->settings.NumberOfReps)
+      return false;
+  }
+  return true;
 }
 
 }  // namespace mixora

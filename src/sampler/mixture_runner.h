@@ -28,7 +28,13 @@ struct MixtureRunOptions {
   int32_t reps = 0;
   // When it becomes non-zero every running chain is asked to stop after its
   // current iteration, and no further mixture is opened.
+  // Read relaxed: the flag carries no data, and one more iteration before it
+  // is seen does no harm.
   const std::atomic<int>* stopRequested = nullptr;
+  // Threads per chain, sharing each iteration's likelihoods and origin
+  // weights over disjoint ranges of fish (1 .. kMaxThreadsPerChain). The
+  // sample and restart files are the same for every value.
+  int32_t threadsPerChain = 1;
   // Milliseconds between progress calls; 0 uses the run's Timer.
   int32_t refreshMs = 0;
   // Called on a chain's thread after each iteration (tests stop chains with it).
@@ -78,5 +84,10 @@ int RunMixtures(const std::string& rcfPath, const MixtureRunOptions& options,
 int RunMixtureToEnd(const std::string& rcfPath, int p, const MixtureRunOptions& options,
                     const Interaction& ui,
                     const std::function<void(const RunSession& session)>& progress);
+
+// True when every chain of mixture p (from 0) of the run control file has
+// saved the run's NumberOfReps iterations in its restart file, so resuming
+// it would run nothing.
+bool MixtureAlreadyComplete(const std::string& rcfPath, int p);
 
 }  // namespace mixora

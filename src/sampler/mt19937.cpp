@@ -8,7 +8,9 @@ constexpr uint32_t kMatrix = 0x9908B0DFu;
 constexpr uint32_t kUpper = 0x80000000u;
 constexpr uint32_t kLower = 0x7FFFFFFFu;
 
-void Regenerate(Mt19937State& st) {
+}  // namespace
+
+void Mt19937Regenerate(Mt19937State& st) {
   uint32_t* w = st.words;
   int k = 0;
   for (; k < kMt19937Words - kMiddle; ++k) {
@@ -24,8 +26,6 @@ void Regenerate(Mt19937State& st) {
   st.index = 0;
 }
 
-}  // namespace
-
 void Mt19937Seed(Mt19937State& state, uint32_t seed) {
   state.draws = 0;
   state.padding = 0;
@@ -36,26 +36,6 @@ void Mt19937Seed(Mt19937State& state, uint32_t seed) {
   // The first word is replaced by the top bit alone: only its upper bit ever
   // enters the recurrence, and a vector with it set can never be all zero.
   w[0] = 0x80000000u;
-}
-
-uint32_t Mt19937NextWord(Mt19937State& state) {
-  // An index out of range (a damaged restart record) regenerates as well.
-  if (state.index >= kMt19937Words || state.index < 0) Regenerate(state);
-  uint32_t y = state.words[state.index++];
-  y ^= y >> 11;
-  y ^= (y << 7) & 0x9D2C5680u;
-  y ^= (y << 15) & 0xEFC60000u;
-  y ^= y >> 18;
-  return y;
-}
-
-double Mt19937Uniform(Mt19937State& state) {
-  state.draws += 1;
-  uint32_t word;
-  do {
-    word = Mt19937NextWord(state);
-  } while (word == 0u || word == 0xFFFFFFFFu);
-  return word * 2.3283064370807974e-10;
 }
 
 int32_t Mt19937UniformInt(Mt19937State& state, int32_t lo, int32_t hi) {

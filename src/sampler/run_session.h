@@ -53,15 +53,22 @@ void ClearNotices(NoticeQueue& queue);
 // a pause is a request the chain thread honours between iterations.
 struct ChainThreadSlot {
   std::thread thread;  // joinable from the start of the chain until it is reaped
-  std::atomic<int32_t> systemId{0};  // the thread's id for its nice value; 0 before it runs
-  std::atomic<int32_t> baseNice{0};  // the nice value the thread started with
+  // The thread's id for its nice value (0 before it runs) and the nice value
+  // it started with. The thread stores baseNice, then systemId with release;
+  // the front end loads systemId with acquire, so a non-zero id comes with
+  // its baseNice.
+  std::atomic<int32_t> systemId{0};
+  std::atomic<int32_t> baseNice{0};
   std::mutex gate;
   std::condition_variable wake;
   bool pauseRequested = false;  // guarded by gate
   // The chain clock as the chain thread last published it, for displays.
+  // Relaxed: a rate computed from a time and a count one save apart is still
+  // a fair display, and nothing else hangs on them.
   std::atomic<uint64_t> elapsedMs{0};
   std::atomic<uint64_t> iterationsTimed{0};
   // Processor time of the thread in hundredths, set as it finishes (-1 before).
+  // Relaxed: one word, published alone; its final reading follows the join.
   std::atomic<int64_t> finalCpu{-1};
   // The seeds and starting stocks the chain was created with; a fresh start
   // goes back to them whatever a restart file said.
@@ -80,11 +87,17 @@ struct RunSession {
   CRandState crand;  // draws the starting stocks of the chains being created
 
   int32_t liveThreads = 0;  // changed only on the front-end thread
+  // Polled by every chain thread between iterations; relaxed, as a stop
+  // request carries no data with it.
   std::atomic<int32_t> shutdown{0};
   // The run's current number of reps: the end iteration of every chain
   // started from now on. 0 until a run is opened, which sets NumberOfReps.
   int32_t numberOfReps = 0;
   bool rerun = false;          // start chains afresh instead of resuming them
+  // Threads each chain started from now on shares the fish of its
+  // iterations among (1 .. kMaxThreadsPerChain). The files a chain writes
+  // are the same for every value; it is not part of the run.
+  int32_t threadsPerChain = 1;
   bool mixtureMarked = true;   // the current mixture is one to run
   NoticeQueue notices;
 

@@ -58,6 +58,37 @@ SyntheticRunShape MicrosatelliteLikeShape() {
   return shape;
 }
 
+SyntheticRunShape RealSizedSnpShape() {
+  SyntheticRunShape shape;
+  shape.stocks = 69;
+  shape.characters = 91;
+  shape.maxAlleles = 2;
+  shape.fish = 772;
+  shape.missingRate = 0.04;
+  return shape;
+}
+
+SyntheticRunShape LargeSnpShape() {
+  SyntheticRunShape shape;
+  shape.stocks = 400;
+  shape.characters = 300;
+  shape.maxAlleles = 2;
+  shape.fish = 3000;
+  shape.missingRate = 0.04;
+  return shape;
+}
+
+SyntheticRunShape WidePanelShape() {
+  SyntheticRunShape shape;
+  shape.stocks = 12;
+  shape.characters = 1000;
+  shape.maxAlleles = 2;
+  shape.fish = 200;
+  shape.baselineFishPerStock = 50;
+  shape.missingRate = 0.04;
+  return shape;
+}
+
 RunRecord MakeSyntheticRun(const SyntheticRunShape& shape) {
   const int32_t S = shape.stocks, C = shape.characters, A = shape.maxAlleles, F = shape.fish;
   Mt19937State rng;

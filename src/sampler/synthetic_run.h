@@ -26,6 +26,13 @@ struct SyntheticRunShape {
 SyntheticRunShape SnpLikeShape();
 // 500 fish, 30 stocks, 15 characters of up to 40 alleles.
 SyntheticRunShape MicrosatelliteLikeShape();
+// The size of a real SNP mixture: 772 fish, 69 stocks, 91 biallelic loci,
+// about 4% of gene copies missing.
+SyntheticRunShape RealSizedSnpShape();
+// The size labs now work at: 3000 fish, 400 stocks, 300 biallelic loci.
+SyntheticRunShape LargeSnpShape();
+// A wide amplicon panel: 200 fish, 12 stocks, 1000 biallelic loci.
+SyntheticRunShape WidePanelShape();
 
 // A run record ready for chains: settings (ThinSta 1, ThinIse 1, SaveEvery
 // 100, MT19937, seeds 687688 and 788781, no start stocks), stocks in one

@@ -228,8 +228,8 @@ int WriteGenepopControlFile(const GenepopSet& set, const std::string& path,
                "MIXORA\r\n\r\nTitle = %s\r\nBaselineFile = %s\r\nMixtureFile = %s\r\n"
                "OutputFolder = output\r\nSpecies = Unknown\r\nBaseDesc = %s\r\n"
                "NumberOfStocks = %d\r\nNumberOfChars = %d\r\nLevels = 1\r\n"
-               "NumberOfChains = 4\r\nNumberOfReps = 2000\r\nSeed1 = 687688\r\n"
-               "Seed2 = 788781\r\nStartStock = %d\r\nNumberToKeep = 1000\r\n\r\n",
+               "NumberOfChains = 4\r\nChangeSeeds = T\r\nNumberOfReps = 2000\r\n"
+               "Seed1 = 687688\r\nSeed2 = 788781\r\nStartStock = %d\r\nNumberToKeep = 1000\r\n\r\n",
                "CtcConvert", NameForControlFile(path, baselineOut).c_str(),
                NameForControlFile(path, mixtureOut).c_str(), "Converted from Genepop Label format",
                stocks, static_cast<int>(set.locusNames.size()), startStock);

@@ -204,7 +204,7 @@ std::string FormatSimulationControlFile(const Simulation& sim, const BaselineDat
   std::string text = Format(
       "MIXORA\r\n\r\nTitle = %s\r\nBaselineFile = %s\r\nMixtureFile = %s\r\nOutputFolder = "
       "output\r\nSpecies = Unknown\r\nBaseDesc = %s\r\nNumberOfStocks = %d\r\nNumberOfChars = "
-      "%d\r\nLevels = 1\r\nNumberOfChains = 4\r\nNumberOfReps = 2000\r\nSeed1 = 687688\r\nSeed2 "
+      "%d\r\nLevels = 1\r\nNumberOfChains = 4\r\nChangeSeeds = T\r\nNumberOfReps = 2000\r\nSeed1 = 687688\r\nSeed2 "
       "= 788781\r\nStartStock = %d\r\nNumberToKeep = 1000\r\n\r\n",
       settings.RunTitle, settings.BaseFile, settings.MixFileOut,
       "Mixture Simulated from this baseline", baseline.stockCount,

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "core/string_format.h"
+#include "reports/tidy_tables.h"
 #include "tools/genotype_likelihood.h"
 
 namespace mixora {
@@ -115,16 +116,6 @@ SelfAssignment AssessSelfAssignment(const FishGenotypes& fish,
                                            fish.groupNames[v], fish.stockGroup[v], fish,
                                            result.posterior));
   return result;
-}
-
-std::string CsvField(const std::string& text) {
-  if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-  std::string quoted = "\"";
-  for (char c : text) {
-    if (c == '"') quoted += '"';
-    quoted += c;
-  }
-  return quoted + "\"";
 }
 
 std::string FormatSelfAssignmentText(const SelfAssignment& result, const std::string& source,

@@ -47,7 +47,4 @@ std::string FormatSelfAssignmentText(const SelfAssignment& result, const std::st
 std::string FormatSelfAssignmentCsv(const SelfAssignment& result);
 std::string FormatConfusionCsv(const SelfAssignment& result);
 
-// A name written into a comma-separated table, quoted when it must be.
-std::string CsvField(const std::string& text);
-
 }  // namespace mixora

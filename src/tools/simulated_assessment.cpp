@@ -12,7 +12,7 @@
 #include "sampler/mt19937.h"
 #include "sampler/priors.h"
 #include "sampler/variates.h"
-#include "tools/self_assignment.h"
+#include "reports/tidy_tables.h"
 
 namespace mixora {
 

@@ -9,12 +9,13 @@
 #include <vector>
 
 #include "core/log_buffer.h"
+#include "core/run_limits.h"
 #include "input/keyword_table.h"
 #include "sampler/mt19937.h"
 
 namespace mixora {
 
-inline constexpr int kMaxSimulationChars = 200;
+inline constexpr int kMaxSimulationChars = kMaxCharacters;
 
 // The keyword values of a mixture simulation control file. Text fields are
 // zero-terminated; the title fits the Title of the text control file written

@@ -32,10 +32,30 @@ bool SameFile(const std::string& a, const std::string& b) {
   return !ec && pa == pb;
 }
 
+// The flags' text and the first log line that points at a line of a file
+// or names what is missing, so a failure can be found without the log.
+std::string ConversionFailure(const std::string& log, ErrorFlags flags) {
+  std::string detail;
+  std::size_t at = 0;
+  while (at < log.size() && detail.empty()) {
+    std::size_t end = log.find("\r\n", at);
+    if (end == std::string::npos) end = log.size();
+    const std::string line = log.substr(at, end - at);
+    if (line.find(", line ") != std::string::npos || line.rfind("Missing ", 0) == 0 ||
+        line.rfind("Cannot ", 0) == 0 || line.find(" mismatch. ") != std::string::npos ||
+        line.find(" not found") != std::string::npos || line.find(" not ") != std::string::npos)
+      detail = line;
+    at = end + 2;
+  }
+  std::string text = flags == 0 ? std::string("the text control file could not be written")
+                                : DescribeErrorFlags(flags);
+  return detail.empty() ? text : text + ": " + detail;
+}
+
 }  // namespace
 
 int ConvertSpamControlFile(const std::string& ctlPath, const std::string& outPath,
-                           const Interaction& ui) {
+                           const Interaction& ui, std::string* why) {
   Control control;
   InitControl(control);
   control.controlKind = kControlSpam;
@@ -46,6 +66,9 @@ int ConvertSpamControlFile(const std::string& ctlPath, const std::string& outPat
 
   ErrorFlags flags = ParseKeywords(ctlPath, kControlSpam, settings, log);
   settings.NumberOfChains = 4;
+  // Chains on the same seeds couple within a few iterations; a generated run
+  // should give independent chains from the start.
+  settings.ChangeSeeds = 1;
   SetField(settings.Title, "SPAM Conversion");
   // A SPAM control file names no species, but the text control file requires
   // one: without it the converted file could not be loaded.
@@ -83,6 +106,7 @@ int ConvertSpamControlFile(const std::string& ctlPath, const std::string& outPat
     LogAppend(log, "Cannot write to %s", outPath.c_str());
     result = 1;
   }
+  if (why != nullptr && result != 0) *why = ConversionFailure(log.text, flags);
   // The whole log, not cut to the length of a formatted message.
   if (ui.message) ui.message(uint32_t{kMbOk} | kMbIconInformation, log.text);
   ReleaseControl(control);
@@ -94,21 +118,32 @@ std::string SpamConversionOutputName(const std::string& file, const std::string&
 }
 
 int ConvertSpamControlFiles(const std::vector<std::string>& files, const std::string& outFolder,
-                            const Interaction& ui) {
+                            const Interaction& ui, std::vector<std::string>* failures) {
   int converted = 0;
+  auto fail = [failures](const std::string& file, const std::string& why) {
+    if (failures != nullptr) failures->push_back(file + ": " + why);
+  };
   for (const std::string& file : files) {
     std::string out = SpamConversionOutputName(file, outFolder);
     if (SameFile(file, out)) {
       ShowMessage(ui, uint32_t{kMbOk} | kMbIconWarning, "Cannot write to %s: it is the input file",
                   out.c_str());
+      fail(file, "its text control file " + out + " would replace it");
       continue;
     }
     if (FileExists(out)) {
       int answer =
           ShowMessage(ui, uint32_t{kMbYesNo} | kMbIconQuestion, "Overwrite %s", out.c_str());
-      if (answer != kIdYes && answer != kIdYesToAll) continue;
+      if (answer != kIdYes && answer != kIdYesToAll) {
+        fail(file, out + " exists and was not replaced");
+        continue;
+      }
     }
-    if (ConvertSpamControlFile(file, out, ui) == 0) ++converted;
+    std::string why;
+    if (ConvertSpamControlFile(file, out, ui, &why) == 0)
+      ++converted;
+    else
+      fail(file, why);
   }
   ShowMessage(ui, uint32_t{kMbOk} | kMbIconInformation, "%d fil%s converted", converted,
               converted == 1 ? "e" : "es");

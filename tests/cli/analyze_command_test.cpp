@@ -41,5 +41,38 @@ TEST(AnalyzeCommand, OneChainRunLeavesOutOnlyTheChainComparison) {
   fs::remove_all(folder, ec);
 }
 
+// An interrupted analysis continues with the run control file it wrote, as
+// long as the inputs are the same; changed inputs are refused, not run over
+// the old chains. Without a terminal nothing can be asked, so nothing may
+// depend on a question.
+TEST(AnalyzeCommand, ResumeKeepsTheRunControlFileOfTheSameInputsOnly) {
+  const fs::path folder = testing_support::NewTempFolder("analyze_resume");
+  for (const char* name : {"small.tcf", "small_baseline.bse", "small_mixture.gen"})
+    fs::copy(fs::path(MIXORA_TEST_DATA_DIR) / "rcf" / name, folder / name);
+  ASSERT_EQ(RunCli(folder, {"analyze", "small.tcf", "--quiet"}).exitCode, 0);
+  const std::string rcf = ReadFileBytes(folder / "out" / "small.rcf");
+  const std::string rst = ReadFileBytes(folder / "out" / "Small te_POP_01_01.Rst");
+
+  CliResult resumed = RunCli(folder, {"analyze", "small.tcf", "--resume", "--quiet"});
+  EXPECT_EQ(resumed.exitCode, 0) << resumed.err;
+  EXPECT_NE(resumed.out.find("Run control file kept (same inputs): "), std::string::npos)
+      << resumed.out;
+  EXPECT_EQ(ReadFileBytes(folder / "out" / "small.rcf"), rcf);
+  EXPECT_EQ(ReadFileBytes(folder / "out" / "Small te_POP_01_01.Rst"), rst);
+  EXPECT_TRUE(fs::exists(folder / "out" / "Small te_POP_01_estimates.csv"));
+  EXPECT_TRUE(fs::exists(folder / "out" / "Small te_POP_01_posteriors.csv"));
+
+  std::string control = ReadFileBytes(folder / "small.tcf");
+  control.replace(control.find("NumberOfReps = 100"), 18, "NumberOfReps = 120");
+  std::ofstream(folder / "small.tcf", std::ios::binary) << control;
+  CliResult changed = RunCli(folder, {"analyze", "small.tcf", "--resume", "--quiet"});
+  EXPECT_EQ(changed.exitCode, 1);
+  EXPECT_NE(changed.LastErrorLine().find("cannot resume: "), std::string::npos) << changed.err;
+  EXPECT_NE(changed.LastErrorLine().find("without --resume"), std::string::npos) << changed.err;
+  EXPECT_EQ(ReadFileBytes(folder / "out" / "small.rcf"), rcf);
+  std::error_code ec;
+  fs::remove_all(folder, ec);
+}
+
 }  // namespace
 }  // namespace mixora

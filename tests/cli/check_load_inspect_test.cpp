@@ -86,6 +86,43 @@ TEST(CheckCommand, BrokenInputsFailWithTheirFlagMessages) {
   }
 }
 
+// A flag's text alone ("Values not the same") leaves a person searching the
+// log: the closing line names the item and, where there is one, what to do.
+TEST(CheckCommand, ClosingErrorNamesTheItemAndTheNextStep) {
+  struct Case {
+    const char* what;
+    const char* file;
+    const char* from;
+    const char* to;
+    std::vector<std::string> parts;  // all in the last line on standard error
+  } cases[] = {
+      {"count keyword", "small.tcf", "NumberOfChars = 2", "NumberOfChars = 3",
+       {"small.tcf: control file load failed: Values not the same",
+        "Character count mismatch. 3 specified, 2 found.", "make the count keyword agree"}},
+      {"stock not in the baseline", "small.tcf", "013 02  Lower", "014 02  Lower",
+       {"baseline check failed: Stock not found", "StockID 14 - Lower not found in Baseline",
+        "exclude it with"}},
+      {"group missing", "small.tcf", "1 2 South", "1 3 South",
+       {"Invalid level", "Level 1 Group 2 not found for StockID 13 - Lower"}},
+      {"keyword missing", "small.tcf", "Species = Coho", "",
+       {"Missing control file keyword(s): Missing Species", "add the keyword"}},
+      {"allele beyond the count", "small.tcf", "002 03 T LocB", "002 02 T LocB",
+       {"allele position 3", "raise the allele count of the character in Chars ="}},
+  };
+  for (const auto& c : cases) {
+    Scratch scratch("rcf");
+    std::string text = ReadFileBytes(scratch.path() / c.file);
+    ASSERT_NE(text.find(c.from), std::string::npos) << c.what;
+    text.replace(text.find(c.from), std::string(c.from).size(), c.to);
+    std::ofstream(scratch.path() / c.file, std::ios::binary) << text;
+    CliResult result = RunCli(scratch.path(), {"check", "small.tcf"});
+    EXPECT_EQ(result.exitCode, 1) << c.what;
+    for (const std::string& part : c.parts)
+      EXPECT_TRUE(Contains(result.LastErrorLine(), part)) << c.what << ": " << part << "\n"
+                                                         << result.err;
+  }
+}
+
 TEST(CheckCommand, GoodRunPassesAndPrintsCountsAndPriorWeights) {
   Scratch scratch("rcf");
   CliResult result = RunCli(scratch.path(), {"check", "small.tcf", "--priors", "--log", "checked.log"});

@@ -51,9 +51,17 @@ TEST_F(SmallRun, RunsEveryMixtureAndASecondRunChangesNothing) {
   const std::string sta = Output("Small te_POP_02_01.Sta");
   ASSERT_FALSE(rst.empty());
 
+  // Finished chains are not reported as a run: the person is told what
+  // would run them further.
   CliResult again = RunCli(folder_, {"run", "out/small.rcf", "--all", "--quiet"});
   EXPECT_EQ(again.exitCode, 0) << again.err;
-  EXPECT_EQ(again.out, "Completed: 3 mixtures run to 100 reps\n");
+  EXPECT_EQ(again.out,
+            "Mixture 1 (Small te_POP_01): already complete at 100 iterations; use --reps N to "
+            "extend or --rerun to start afresh\n"
+            "Mixture 2 (Small te_POP_02): already complete at 100 iterations; use --reps N to "
+            "extend or --rerun to start afresh\n"
+            "Mixture 3 (Small te_POP_03): already complete at 100 iterations; use --reps N to "
+            "extend or --rerun to start afresh\n");
   EXPECT_EQ(Output("Small te_POP_03_02.Rst"), rst);
   EXPECT_EQ(Output("Small te_POP_02_01.Sta"), sta);
 }
@@ -69,9 +77,15 @@ TEST_F(SmallRun, RefusesBadRequestsNamingTheProblem) {
       {{"run", "out/small.rcf", "--chains", "1,3"}, 1, "mixora: chain 3: the run has 2 chains\n"},
       {{"run", "out/small.rcf", "--chains", "2-x"}, 2,
        "mixora: --chains: \"2-x\" is not a chain number or a range like 2-4\n"},
-      {{"run", "out/small.rcf", "--mixture", "4"}, 1,
-       "mixora: cannot open mixture 4 of out/small.rcf\n"},
-      {{"run", "out/missing.rcf"}, 1, "mixora: cannot open mixture 1 of out/missing.rcf\n"},
+      {{"run", "out/small.rcf", "--mixture", "4"}, 2,
+       "mixora: out/small.rcf: there is no mixture 4: the run has 3 mixtures\n"},
+      {{"run", "out/small.rcf", "--bogus"}, 2, "Run with --help for more information.\n"},
+      {{"run", "out/missing.rcf"}, 1,
+       "mixora: cannot open out/missing.rcf: no such file (a run control file is written by "
+       "`mixora load CONTROL_FILE`)\n"},
+      {{"run", "small.tcf"}, 1,
+       "mixora: small.tcf is a control file, not a run control file: run `mixora load "
+       "small.tcf` first and give the .rcf file it writes\n"},
   };
   for (const Case& c : cases) {
     CliResult result = RunCli(folder_, c.args);
@@ -82,6 +96,18 @@ TEST_F(SmallRun, RefusesBadRequestsNamingTheProblem) {
     EXPECT_EQ(result.err.substr(tail), c.lastError) << c.args.back();
   }
   EXPECT_FALSE(fs::exists(folder_ / "out" / "Small te_POP_01_01.Rst"));
+}
+
+// Without --mixture or --all the first mixture runs, and the person is told
+// there are others.
+TEST_F(SmallRun, RunWithoutAMixtureSaysWhichItRuns) {
+  CliResult result = RunCli(folder_, {"run", "out/small.rcf"});
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_EQ(result.out.rfind("Running mixture 1 only: the run has 3 mixtures (use --all for every "
+                             "one, or --mixture N)\n",
+                             0),
+            0u)
+      << result.out;
 }
 
 TEST_F(SmallRun, RerunAsksBeforeReplacingAndChainsRunToRaisedReps) {

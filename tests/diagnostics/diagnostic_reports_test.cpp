@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "diagnostics/gelman_rubin_report.h"
+#include "diagnostics/identical_chains.h"
 #include "diagnostics/raftery_lewis_report.h"
 
 namespace mixora {
@@ -94,6 +95,46 @@ TEST(GelmanRubinReport, SectionByPopulationMatchesTheLayout) {
             "Gamma                0.95             1.18\r\n");
   EXPECT_EQ(progress.captions.front(), "Computing Factors - Est");
   EXPECT_EQ(progress.done, (std::vector<int64_t>{0, 1, 2, 3, 3}));
+}
+
+TEST(IdenticalChains, OnlyChainsThatMatchInEveryRowAndRecord) {
+  // Two rows, chains of three records.
+  const std::vector<uint32_t> copies = {1, 2, 3, 1, 2, 3, 1, 2, 3, /**/ 7, 8, 9, 7, 8, 9, 7, 8, 9};
+  std::vector<uint32_t> lastRecordDiffers = copies;
+  lastRecordDiffers[17] = 10;
+  struct Case {
+    const char* what;
+    SampleArrayView view;
+    bool identical;
+  } cases[] = {
+      {"three copies", {copies.data(), 2, 3, 3}, true},
+      {"one record of one chain differs", {lastRecordDiffers.data(), 2, 3, 3}, false},
+      {"a single chain", {copies.data(), 2, 1, 9}, false},
+      {"no records", {copies.data(), 2, 3, 0}, false},
+      {"chains that differ", GrView(), false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ChainsAreIdentical(c.view), c.identical) << c.what;
+}
+
+// Identical chains give factors of exactly 1; the section must not end as a
+// clean bill.
+TEST(GelmanRubinReport, IdenticalChainsAreNamedAfterTheTable) {
+  std::vector<uint32_t> copies;
+  for (int k = 0; k < 3; ++k)
+    for (int c = 0; c < 2; ++c)
+      for (int r = 0; r < 4; ++r) copies.push_back(kGrSamples[(k * 2) * 4 + r]);
+  MemoryFile out;
+  ProgressLog progress;
+  ASSERT_EQ(WriteGelmanRubinSection(out.get(), SampleArrayView{copies.data(), 3, 2, 4}, 6,
+                                    GrLayout(-1), progress.ui, nullptr),
+            1);
+  const std::string text = out.Text();
+  EXPECT_NE(text.find("\r\nNote: " + IdenticalChainsNote(2) + "\r\n"), std::string::npos) << text;
+  EXPECT_NE(IdenticalChainsNote(2).find("ChangeSeeds = T"), std::string::npos);
+
+  MemoryFile distinct;
+  ASSERT_EQ(WriteGelmanRubinSection(distinct.get(), GrView(), 6, GrLayout(-1), progress.ui, nullptr), 1);
+  EXPECT_EQ(distinct.Text().find("Note:"), std::string::npos);
 }
 
 TEST(GelmanRubinReport, SectionByRegionNamesTheLevelAndGroups) {

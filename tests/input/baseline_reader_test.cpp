@@ -178,9 +178,9 @@ TEST(ReadBaseline, RefusesMoreStocksOrCharactersThanHeld) {
   DataScratch scratch;
   std::string talmoStocks, talmoChars, spamStocks, spamChars = "#1 One\n";
   for (int i = 1; i <= 1001; ++i) talmoStocks += std::to_string(i) + " 1 1 1\n";
-  for (int i = 1; i <= 201; ++i) talmoChars += "1 " + std::to_string(i) + " 1 1\n";
+  for (int i = 1; i <= 2001; ++i) talmoChars += "1 " + std::to_string(i) + " 1 1\n";
   for (int i = 1; i <= 1001; ++i) spamStocks += "#" + std::to_string(i) + " S\nLocA 1\n";
-  for (int i = 1; i <= 201; ++i) spamChars += "Loc" + std::to_string(i) + " 1\n";
+  for (int i = 1; i <= 2001; ++i) spamChars += "Loc" + std::to_string(i) + " 1\n";
   struct Case {
     std::string path;
     bool spam;
@@ -188,9 +188,9 @@ TEST(ReadBaseline, RefusesMoreStocksOrCharactersThanHeld) {
     std::string message;
   } cases[] = {
       {scratch.Write("ts.bse", talmoStocks), false, kErrTooManyStocks, ", line 1001: more than 1000 stocks\r\nToo many stocks"},
-      {scratch.Write("tc.bse", talmoChars), false, kErrTooManyCharacters, ", line 201: more than 200 characters\r\nToo many characters"},
+      {scratch.Write("tc.bse", talmoChars), false, kErrTooManyCharacters, ", line 2001: more than 2000 characters\r\nToo many characters"},
       {scratch.Write("ss.bse", spamStocks), true, kErrTooManyStocks, ", line 2001: more than 1000 stocks"},
-      {scratch.Write("sc.bse", spamChars), true, kErrTooManyCharacters, ", line 202: more than 200 characters"},
+      {scratch.Write("sc.bse", spamChars), true, kErrTooManyCharacters, ", line 2002: more than 2000 characters"},
   };
   for (const auto& c : cases) {
     BaselineData base;
@@ -220,7 +220,7 @@ TEST(ReadBaseline, RefusesUnreadableAndNonTextFiles) {
   } cases[] = {
       {scratch.Path("missing.bse"), kErrFatal, "Reading Baseline file: " + scratch.Path("missing.bse") + "\r\nCannot open file\r\n"},
       {scratch.Write("nul.bse", std::string("10 1 2 1 1\n10 2 2 1\0 1\n", 23)), kErrCannotParseLine, ", line 2: binary data"},
-      {scratch.Write("long.bse", "10 1 2 1 1\n10 2" + std::string(2100, ' ') + "1\n"), kErrCannotParseLine, ", line 2: line longer than 2047 characters"},
+      {scratch.Write("long.bse", "10 1 2 1 1\n10 2" + std::string(16400, ' ') + "1\n"), kErrCannotParseLine, ", line 2: line longer than 16383 characters"},
   };
   for (const auto& c : cases) {
     for (auto* read : {&ReadTalmoBaseline, &ReadSpamBaseline}) {

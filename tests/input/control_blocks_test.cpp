@@ -76,11 +76,18 @@ TEST(CharacterBlock, EndsAtTheFirstForeignLineAndRefusesWhatItCannotHold) {
        "Characters parsed successfully"},
       {"no header", Lines({"MIXORA", "Chars 001 12 T A"}), kErrNoCharacterBlock, 0,
        "No character block"},
-      {"200 fit", ManyCharacters(200), 0, 200, "Characters parsed successfully"},
-      {"201 do not", ManyCharacters(201), kErrTooManyCharacters, 0,
-       scratch.Path("201 do not.tcf") + ", line 203: more than 200 characters"},
+      {"2000 fit", ManyCharacters(2000), 0, 2000, "Characters parsed successfully"},
+      {"2001 do not", ManyCharacters(2001), kErrTooManyCharacters, 0,
+       scratch.Path("2001 do not.tcf") + ", line 2003: more than 2000 characters"},
       {"negative alleles", Lines({"MIXORA", "Chars =", "1 -3 T A"}), kErrCannotParseLine, 0,
        scratch.Path("negative alleles.tcf") + ", line 3: number of alleles -3 not 0 - 999"},
+      // Read as 1 with ".5" taken for the kind, the line would load as
+      // another character than it says.
+      {"fraction alleles", Lines({"MIXORA", "Chars =", "1 1.5 T A"}), kErrCannotParseLine, 0,
+       scratch.Path("fraction alleles.tcf") +
+           ", line 3: number of alleles \"1.5\" is not a whole number"},
+      {"fraction id", Lines({"MIXORA", "Chars =", "1.0 12 T A"}), kErrCannotParseLine, 0,
+       scratch.Path("fraction id.tcf") + ", line 3: character ID \"1.0\" is not a whole number"},
       {"huge id", Lines({"MIXORA", "Chars =", "99999999999 3 T A"}), kErrCannotParseLine, 0,
        scratch.Path("huge id.tcf") + ", line 3: number beyond the 32-bit integer range"},
       {"long name", Lines({"MIXORA", "Chars =", "1 3 T " + std::string(256, 'n')}),

@@ -43,6 +43,38 @@ TEST(ControlSummary, ShowsEveryKeywordThroughItsFormatterAndTheBlockCounts) {
                 "Groups: levels 2, excluded 0, level 1 2, level 2 2"}));
 }
 
+// Chains on one set of seeds run identically: the load says so, and how to
+// change it for the kind of control file at hand.
+TEST(ControlSummary, ChainsThatShareTheirSeedsAreNamed) {
+  struct Case {
+    int32_t kind;
+    int32_t chains;
+    int32_t changeSeeds;
+    const char* expected;  // "" for no line
+  } cases[] = {
+      {kControlMixora, 4, 0, "set ChangeSeeds = T in the control file"},
+      {kControlSpam, 4, 0, "convert the SPAM control file to a text control file"},
+      {kControlMixora, 4, 1, ""},
+      {kControlMixora, 1, 0, ""},
+  };
+  for (const auto& c : cases) {
+    Control control;
+    InitControl(control);
+    control.controlKind = c.kind;
+    control.settings->NumberOfChains = c.chains;
+    control.settings->ChangeSeeds = c.changeSeeds;
+    const std::string info = ChainSeedsInfo(control);
+    if (*c.expected == '\0') {
+      EXPECT_EQ(info, "") << c.chains << " " << c.changeSeeds;
+      continue;
+    }
+    EXPECT_EQ(info.rfind("Info: the " + std::to_string(c.chains) + " chains share their seeds", 0),
+              0u)
+        << info;
+    EXPECT_NE(info.find(c.expected), std::string::npos) << info;
+  }
+}
+
 TEST(ControlSummary, AControlWithNothingReadShowsZeroCounts) {
   Control control;
   EXPECT_EQ(FormatBlocksSummary(control),

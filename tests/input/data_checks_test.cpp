@@ -148,10 +148,11 @@ TEST(CheckBaseline, NamedBaselinesMatchByNameAndTalmoBaselinesById) {
        {101, 102, 103}, {}},
       {"baseline/talmo_by_char.bse", kBaselineTalmo, {{1, 6, "X"}, {2, 6, "Y"}, {3, 8, "Z"}}, 0, {2, 1, 3}, {}},
       {"baseline/spam.bse", kBaselineSpam, {{1, 6, "LocA"}, {3, 8, "LocC"}}, 0, {1, -1, 3},
-       {"Info: Char LocB in Baseline not found in control file"}},
+       {"Info: Char LocB in Baseline not found in control file (line 3, stock 10 North Fork)"}},
       {"baseline/talmo_by_stock.bse", kBaselineTalmo, {{1, 6, "LocA"}, {102, 6, "LocB"}, {3, 8, "LocC"}},
        kErrCharacterNotFound, {1, -1, 3},
-       {"Info: CharID 2 in Baseline not found in control file", "CharID 102 - LocB not found in Baseline",
+       {"Info: CharID 2 in Baseline not found in control file (line 2, stock 10)",
+        "CharID 102 - LocB not found in Baseline",
         "\r\nBaseline check FAILED!!"}},
   };
   for (const auto& c : cases) {
@@ -165,6 +166,30 @@ TEST(CheckBaseline, NamedBaselinesMatchByNameAndTalmoBaselinesById) {
     for (std::size_t k = 0; k < c.chars.size(); ++k)
       EXPECT_EQ(control.characters->flags[k], (c.flags && c.chars[k].id == 102) ? kItemNotInBaseline : 0);
   }
+}
+
+// A locus misspelt in one stock's lines: the check passes with Info lines,
+// but they name the file, line and stock of the misspelling and every stock
+// left without data at a character it should have.
+TEST(CheckBaseline, MisspeltLocusInOneStockIsTracedToItsLine) {
+  DataScratch scratch;
+  const std::string path = scratch.Write("typo.bse",
+                                         "#10 North Fork\nLocA 5 10 3 2\nLocB 8 6 6\n"
+                                         "#20 Middle\nLocA 0 12 8 0\nLcoB 10 10 0\n"
+                                         "#30 South\nLocA 7 0 0 13\nLocB 0 5 15\n");
+  Control control;
+  testing::MakeControl(control, {{1, 6, "LocA"}, {2, 6, "LocB"}},
+                       {{10, 1, "North Fork"}, {20, 1, "Middle"}, {30, 2, "South"}},
+                       {{1, 1, "Upper"}, {1, 2, "Lower"}});
+  SetField(control.settings->BaselineFile, path);
+  LoadBaselineInto(control, path, kBaselineSpam);
+  EXPECT_EQ(CheckBaseline(control), 0u) << control.log.text;
+  EXPECT_TRUE(Contains(control.log.text, "Info: Char LcoB in Baseline not found in control file (" +
+                                             path + ", line 6, stock 20 Middle)\r\n"))
+      << control.log.text;
+  EXPECT_TRUE(Contains(control.log.text, "Info: stock Middle has no data at character LocB\r\n"))
+      << control.log.text;
+  EXPECT_EQ(Occurrences(control.log.text, "has no data at character"), 1) << control.log.text;
 }
 
 TEST(CheckBaseline, StockMissingFromBaselineIsFlaggedUnlessExcluded) {

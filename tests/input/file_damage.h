@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "core/text_file.h"
+
 namespace mixora::damage_testing {
 
 // One damaged copy of a file. `badLine` is the 1-based line that must be
@@ -140,7 +142,7 @@ class Damager {
         // At the limit the line is read; one past it is refused by line.
         std::size_t n = Below(lines.size() + 1);
         bool tooLong = Below(2) == 0;
-        std::string line(tooLong ? 2048 + Below(3000) : 2047, 'x');
+        std::string line(tooLong ? kMaxLineLength + 1 + Below(3000) : kMaxLineLength, 'x');
         if (Below(2)) line.replace(0, 5, "12 3 ");
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(n), line + "\r\n");
         d.bytes = Join(lines);

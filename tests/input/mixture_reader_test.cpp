@@ -109,7 +109,7 @@ TEST(ParseSpamGenotypeLine, ComparesFieldCountWithTheLinesBefore) {
   EXPECT_EQ(positions[12], 7);
 
   std::string tooMany;
-  for (int i = 0; i < 201; ++i) tooMany += "01 ";
+  for (int i = 0; i < 2001; ++i) tooMany += "01 ";
   fieldCount = 0;
   EXPECT_EQ(ParseSpamGenotypeLine(tooMany, fieldCount, positions, {}, name, true),
             kErrTooManyCharacters);
@@ -205,12 +205,12 @@ TEST(ReadMixture, BadLineStopsTheReadWithItsNumberAndText) {
 TEST(ReadGenepopMixture, RefusesHeadsWithoutLociOrSamples) {
   DataScratch scratch;
   std::string manyLoci = "Title\n";
-  for (int i = 1; i <= 202; ++i) manyLoci += "L" + std::to_string(i) + "\n";
+  for (int i = 1; i <= 2002; ++i) manyLoci += "L" + std::to_string(i) + "\n";
   manyLoci += "POP\nf, 0101\n";
-  std::string loci201 = "Title\n";
-  for (int i = 1; i <= 201; ++i) loci201 += "L" + std::to_string(i) + (i < 201 ? ", " : "\n");
-  loci201 += "POP\nf,";
-  for (int i = 1; i <= 201; ++i) loci201 += " 0101";
+  std::string loci2001 = "Title\n";
+  for (int i = 1; i <= 2001; ++i) loci2001 += "L" + std::to_string(i) + (i < 2001 ? ", " : "\n");
+  loci2001 += "POP\nf,";
+  for (int i = 1; i <= 2001; ++i) loci2001 += " 0101";
   struct Case {
     std::string path;
     ErrorFlags flags;
@@ -219,8 +219,8 @@ TEST(ReadGenepopMixture, RefusesHeadsWithoutLociOrSamples) {
       {scratch.Write("noloci.mix", "Title\nPOP\nf, 0101\n"), kErrCannotParseLine, "Fatal Error in Line 2:\r\nPOP\r\n"},
       {scratch.Write("onlytitle.mix", "Title\n"), kErrCannotParseLine, ", line 1: no locus names"},
       {scratch.Write("nopop.mix", "Title\nL1\nL2\n"), kErrCannotParseLine, ", line 3: no \"POP\" line after the locus names"},
-      {scratch.Write("many.mix", manyLoci), kErrCannotParseLine, ", line 204: more than 201 loci"},
-      {scratch.Write("201.mix", loci201), 0, "File parsed successfully"},
+      {scratch.Write("many.mix", manyLoci), kErrCannotParseLine, ", line 2004: more than 2001 loci"},
+      {scratch.Write("2001.mix", loci2001), 0, "File parsed successfully"},
       // Nothing to analyse: refused here rather than failing the run later.
       {scratch.Write("nofish.mix", "Title\nL1\nPOP\n\nPOP x\n"), kErrCannotParseLine,
        ", line 3: no individuals after the \"POP\" lines"},
@@ -263,7 +263,7 @@ TEST(ReadMixture, RefusesUnreadableAndNonTextFiles) {
   } cases[] = {
       {scratch.Path("missing.mix"), kErrFatal, "Reading Mixture file: " + scratch.Path("missing.mix") + "\r\nCannot open file\r\n"},
       {scratch.Write("nul.mix", std::string("010000 001000\n0100\0 001000\n", 27)), kErrCannotParseLine, ", line 2: binary data"},
-      {scratch.Write("long.mix", "010000 001000\n" + std::string(2048, '0') + "\n"), kErrCannotParseLine, ", line 2: line longer than 2047 characters"},
+      {scratch.Write("long.mix", "010000 001000\n" + std::string(16384, '0') + "\n"), kErrCannotParseLine, ", line 2: line longer than 16383 characters"},
   };
   for (const auto& c : cases) {
     for (auto* read : {&ReadSpamMixture, &ReadGenepopMixture}) {

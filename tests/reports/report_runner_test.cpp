@@ -131,13 +131,16 @@ TEST_F(ReportRunnerTest, AllReportsWritesEveryReportInTurn) {
   std::vector<std::string> files;
   ASSERT_EQ(RunAllReportsForRun(run_, rec_.ui, files, &session), 1) << rec_.AllMessages();
   EXPECT_TRUE(rec_.messages.empty()) << rec_.AllMessages();
-  const std::vector<std::string> expected = {
-      Report(kReportRl, false),  Report(kReportRl, true),  Report(kReportIds, false),
-      Report(kReportIds, false, kExtCsv),                  Report(kReportScs, false),
-      Report(kReportScs, true),  Report(kReportGr, false), Report(kReportGr, true)};
-  // The Csv file is completed before its text report closes.
-  std::vector<std::string> order = expected;
-  std::swap(order[2], order[3]);
+  const std::string folder = FolderOf(run_.controlPath);
+  // The Csv files are completed before their text report closes; the tidy
+  // estimates follow the composition report by stock.
+  const std::vector<std::string> order = {
+      Report(kReportRl, false),           Report(kReportRl, true),
+      Report(kReportIds, false, kExtCsv), JoinPath(folder, "Coho_POP_01_posteriors.csv"),
+      Report(kReportIds, false),          Report(kReportScs, false),
+      JoinPath(folder, "Coho_POP_01_estimates.csv"),
+      Report(kReportScs, true),           Report(kReportGr, false),
+      Report(kReportGr, true)};
   EXPECT_EQ(files, order);
   EXPECT_EQ(button, (std::vector<bool>{true, false}));
   EXPECT_EQ(session.reportsRunning.load(), 0);

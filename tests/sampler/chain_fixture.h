@@ -112,7 +112,7 @@ inline std::unique_ptr<Chain> MakeFreshChain(RunRecord& run, const Interaction& 
   chain->seed2 = run.settings.Seed2;
   chain->endIteration = run.settings.NumberOfReps;
   chain->startStocks = RunStartStocks(run.settings);
-  if (AllocateSamplerArrays(*chain) == 0) return nullptr;
+  if (AllocateSamplerArrays(*chain) != 1) return nullptr;
   if (withOutputs && OpenChainOutputs(chain->samples, run, index, chain->seed1, chain->seed2,
                                       false, ui) != 0) {
     return nullptr;
@@ -148,7 +148,7 @@ inline std::unique_ptr<Chain> MakeResumedChain(RunRecord& run, const Interaction
   chain->endIteration = run.settings.NumberOfReps;
   chain->startStocks = RunStartStocks(run.settings);
   chain->resume = 1;
-  if (AllocateSamplerArrays(*chain) == 0) return nullptr;
+  if (AllocateSamplerArrays(*chain) != 1) return nullptr;
   if (TransferRestartFile(*chain, kRestartRead, kRestartFull) == 0) return nullptr;
   if (OpenChainOutputs(chain->samples, run, index, chain->seed1, chain->seed2, true, ui) != 0) {
     return nullptr;

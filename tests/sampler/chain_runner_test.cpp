@@ -183,6 +183,26 @@ TEST(ChainRunner, SameRunGivesTheSameFilesWhateverTheThreading) {
   EXPECT_TRUE(boxes.shown.empty()) << boxes.All();
 }
 
+// The threads of each chain share its fish; the files are those of one
+// thread per chain, for every chain.
+TEST(ChainRunner, ThreadsPerChainLeaveTheFilesAsTheyAre) {
+  const Keywords keywords = {{"NumberOfChains", "2"}, {"NumberOfReps", "230"},
+                             {"ChangeSeeds", "T"},    {"SaveEvery", "100"}};
+  ScratchFolder one, three;
+  Boxes boxes;
+  ASSERT_EQ(RunToEnd(MakeRun(one, keywords), FirstMixture(), boxes), 1) << boxes.All();
+  MixtureRunOptions options = FirstMixture();
+  options.threadsPerChain = 3;
+  ASSERT_EQ(RunToEnd(MakeRun(three, keywords), options, boxes), 1) << boxes.All();
+  for (const char* extension : {"Sta", "Ise", "Rst"}) {
+    for (int c = 0; c < 2; ++c) {
+      const auto bytes = ReadBytes(ChainFile(one, c, extension));
+      ASSERT_FALSE(bytes.empty()) << extension << c;
+      EXPECT_EQ(bytes, ReadBytes(ChainFile(three, c, extension))) << extension << c;
+    }
+  }
+}
+
 // ---- Stop and resume ----
 
 struct StopCase {

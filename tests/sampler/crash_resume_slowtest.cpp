@@ -1,6 +1,7 @@
 // A real `mixora run` stopped hard (SIGKILL) at random moments, or asked to
-// stop (SIGINT), and then run again ends with exactly the samples and
-// restart files of a run that was never interrupted.
+// stop (SIGINT, SIGHUP, SIGTERM), and then run again ends with exactly the
+// samples and restart files of a run that was never interrupted; and the
+// chains of a run split over several processes running at once.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -39,9 +40,12 @@ void PrepareExample(const ScratchFolder& folder) {
   ASSERT_EQ(std::system(command.c_str()), 0);
 }
 
-// Starts `mixora run output/tavrin.rcf --overwrite --quiet` in folder, its
-// output thrown away. Returns the process id.
-pid_t StartRun(const ScratchFolder& folder) {
+// Starts `mixora run output/tavrin.rcf --overwrite --quiet` with the extra
+// arguments in folder, its output thrown away. Returns the process id.
+pid_t StartRun(const ScratchFolder& folder, const std::vector<std::string>& extra = {}) {
+  std::vector<std::string> args = {MIXORA_CLI_PATH, "run", "output/tavrin.rcf", "--overwrite",
+                                   "--quiet"};
+  args.insert(args.end(), extra.begin(), extra.end());
   const pid_t pid = fork();
   if (pid == 0) {
     if (chdir(folder.path().c_str()) != 0) _exit(127);
@@ -49,8 +53,10 @@ pid_t StartRun(const ScratchFolder& folder) {
     dup2(null, 0);
     dup2(null, 1);
     dup2(null, 2);
-    execl(MIXORA_CLI_PATH, MIXORA_CLI_PATH, "run", "output/tavrin.rcf", "--overwrite", "--quiet",
-          static_cast<char*>(nullptr));
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    execv(MIXORA_CLI_PATH, argv.data());
     _exit(127);
   }
   return pid;
@@ -157,28 +163,69 @@ TEST_F(CrashResume, KilledAtRandomMomentsThenRunAgainGivesTheSameFiles) {
   ExpectSameResults(straight_, killed);
 }
 
-TEST_F(CrashResume, InterruptSavesEveryChainAndALaterRunFinishesThem) {
-  ScratchFolder interrupted;
-  PrepareExample(interrupted);
-  const pid_t pid = StartRun(interrupted);
-  // Timed sleeps either stop chains that have not begun on a busy machine or
-  // miss a run that finishes early on an idle one; progress decides instead.
-  WaitUntilEveryChainHasSaved(interrupted, std::chrono::milliseconds(wholeRunMs_ * 10));
-  kill(pid, SIGINT);
-  ASSERT_EQ(Wait(pid), 130);
-  for (int chain = 0; chain < kChains; ++chain) {
-    RestartChainValues values;
-    ASSERT_EQ(ReadRestartChainValues(ChainFile(interrupted, chain, "Rst"), values), 1);
-    EXPECT_GT(values.iteration, 0) << chain + 1;
-    EXPECT_LT(values.iteration, kReps) << chain + 1;
-    // Stopped chains have their samples counted in their headers already.
-    EXPECT_EQ(ReadAllRecords(ChainFile(interrupted, chain, "Ise")).header.recordCount,
-              static_cast<uint32_t>(values.compositionTotal));
-    const std::string log = ReadText(ChainFile(interrupted, chain, "Sum"));
-    EXPECT_NE(log.find("Session ended: "), std::string::npos) << chain + 1;
+// Ctrl-C, the terminal going away and a cluster's SIGTERM all stop the run
+// the same way; a repeated signal (a scheduler signals every process of a
+// task, and the task's script passes the signal on once more) changes
+// nothing.
+TEST_F(CrashResume, StopSignalsSaveEveryChainAndALaterRunFinishesThem) {
+  struct Case {
+    const char* name;
+    std::vector<int> signals;
+  } cases[] = {
+      {"Ctrl-C", {SIGINT}},
+      {"hang-up", {SIGHUP}},
+      {"SIGTERM twice", {SIGTERM, SIGTERM}},
+  };
+  for (const Case& c : cases) {
+    ScratchFolder interrupted;
+    PrepareExample(interrupted);
+    const pid_t pid = StartRun(interrupted);
+    // Timed sleeps either stop chains that have not begun on a busy machine or
+    // miss a run that finishes early on an idle one; progress decides instead.
+    WaitUntilEveryChainHasSaved(interrupted, std::chrono::milliseconds(wholeRunMs_ * 10));
+    for (int signal : c.signals) kill(pid, signal);
+    ASSERT_EQ(Wait(pid), 130) << c.name;
+    for (int chain = 0; chain < kChains; ++chain) {
+      RestartChainValues values;
+      ASSERT_EQ(ReadRestartChainValues(ChainFile(interrupted, chain, "Rst"), values), 1);
+      EXPECT_GT(values.iteration, 0) << c.name << chain + 1;
+      EXPECT_LT(values.iteration, kReps) << c.name << chain + 1;
+      // Stopped chains have their samples counted in their headers already.
+      EXPECT_EQ(ReadAllRecords(ChainFile(interrupted, chain, "Ise")).header.recordCount,
+                static_cast<uint32_t>(values.compositionTotal))
+          << c.name;
+      const std::string log = ReadText(ChainFile(interrupted, chain, "Sum"));
+      EXPECT_NE(log.find("Session ended: "), std::string::npos) << c.name << chain + 1;
+    }
+    ASSERT_EQ(Wait(StartRun(interrupted)), 0) << c.name;
+    ExpectSameResults(straight_, interrupted);
   }
-  ASSERT_EQ(Wait(StartRun(interrupted)), 0);
-  ExpectSameResults(straight_, interrupted);
+}
+
+// Chains of one mixture run by separate processes at the same time, as array
+// tasks on a cluster do: the same files as one process running them all, and
+// one run summary with one head and a session line from each process.
+TEST_F(CrashResume, ProcessesRunningSomeChainsEachGiveTheFilesOfOneRun) {
+  ScratchFolder split;
+  PrepareExample(split);
+  std::vector<pid_t> pids;
+  for (const char* chains : {"1", "2", "3", "4"}) pids.push_back(StartRun(split, {"--chains", chains}));
+  for (pid_t pid : pids) EXPECT_EQ(Wait(pid), 0);
+  ExpectSameResults(straight_, split);
+  const std::string summary = ReadText(split.File("output/Tavrin25_POP_01.Sum"));
+  const std::string head = ReadText(straight_.File("output/Tavrin25_POP_01.Sum"));
+  const std::size_t headEnd = head.find("Session ended: ");
+  ASSERT_NE(headEnd, std::string::npos);
+  // The head differs only in its date, on the first line.
+  EXPECT_EQ(summary.substr(summary.find("\r\n"), headEnd - head.find("\r\n")),
+            head.substr(head.find("\r\n"), headEnd - head.find("\r\n")));
+  std::size_t sessions = 0;
+  for (std::size_t at = summary.find("Session ended: "); at != std::string::npos;
+       at = summary.find("Session ended: ", at + 1))
+    ++sessions;
+  EXPECT_EQ(sessions, 4u);
+  EXPECT_EQ(summary.find("Mixora v5.01", 1), std::string::npos) << "a second head";
+  EXPECT_TRUE(summary.ends_with("\r\n"));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <string>
 
+#include "tools/tool_run_loading.h"
 #include "tools/tool_test_files.h"
 
 namespace mixora {
@@ -12,6 +13,10 @@ namespace {
 
 using tools_testing::ScratchFolder;
 using tools_testing::WriteFile;
+
+std::string ControlData(const std::string& name) {
+  return std::string(MIXORA_TEST_DATA_DIR) + "/control/" + name;
+}
 
 TEST(Cleanup, SizeText) {
   struct Case {
@@ -36,7 +41,7 @@ TEST(Cleanup, SizeText) {
 void MakeRunFolder(const ScratchFolder& dir) {
   WriteFile(dir / "Run_POP_01_01.Sta", std::string(1000, 'a'));
   WriteFile(dir / "Run_POP_01_02.sta", std::string(2000, 'a'));
-  WriteFile(dir / "other.STA", std::string(3000, 'a'));
+  WriteFile(dir / "Run_POP_02_01.STA", std::string(3000, 'a'));
   WriteFile(dir / "Run_POP_01.Sum", std::string(10, 's'));
   WriteFile(dir / "run.dbp", std::string(20, 'k'));
   WriteFile(dir / "notes.stax", "x");
@@ -102,6 +107,80 @@ TEST(Cleanup, LargeFileSizeAndUnreadableFolder) {
 
   CleanupTable missing = RefreshCleanup(dir / "no-such-folder", DefaultCleanupChecks());
   EXPECT_EQ(missing.total.count, 0u);
+}
+
+TEST(Cleanup, OnlyRunOutputNamesCount) {
+  CleanupGuard guard;
+  guard.logStems = {"chum"};
+  struct Case {
+    const char* name;
+    bool output;
+  } cases[] = {
+      {"Tavrin_R_POP_01.Sum", true},
+      {"Tavrin_R_POP_01_03.Sta", true},
+      {"Tavrin_R_POP_12_04.rst", true},
+      {"Tavrin_R_POP_01_IDs.Csv", true},
+      {"Tavrin_R_POP_01_SCs_Grp.Txt", true},
+      {"Tavrin_R_POP_02_GR.Txt", true},
+      {"Tavrin_R_POP_01_2_ASCII.Ise", true},
+      {"Tavrin_R_POP_01_2_Grp1.gse", true},
+      {"Tavrin_R_POP_01_estimates.csv", true},
+      {"_POP_01.Sum", true},
+      {"chum.log", true},
+      {"anything.rcf", true},
+      {"truth.txt", false},
+      {"notes.txt", false},
+      {"stocks.csv", false},
+      {"other.log", false},
+      {"Tavrin_R_POP_1.Sum", false},         // one digit is not a run title
+      {"Much_too_long_POP_01.Txt", false},  // more than 8 characters before _POP_
+      {"Tavrin_R_POP_01_notes.Txt", false},
+      {"Tavrin_R_POP_01.Txt.bak", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(IsRunOutputName(c.name, guard), c.output) << c.name;
+}
+
+// A folder that holds a run's inputs beside its outputs: a baseline saved
+// as .txt, a mixture whose name looks like a run output, the user's notes.
+TEST(Cleanup, NeverTakesInputsOfARunControlFileOrForeignFiles) {
+  ScratchFolder dir;
+  std::string control = tools_testing::ReadFile(ControlData("good.tcf"));
+  auto swap = [&control](const std::string& from, const std::string& to) {
+    control.replace(control.find(from), from.size(), to);
+  };
+  swap("good_baseline.bse", "stocks.txt");
+  swap("good_mixture.mix", "Mix_POP_01.Txt");
+  WriteFile(dir / "run.tcf", control);
+  WriteFile(dir / "stocks.txt",
+            tools_testing::ReadFile(ControlData("good_baseline.bse")));
+  WriteFile(dir / "Mix_POP_01.Txt",
+            tools_testing::ReadFile(ControlData("good_mixture.mix")));
+  ASSERT_NE(tools_testing::LoadAndPack(dir / "run.tcf", dir / "run.rcf"), nullptr);
+  WriteFile(dir / "truth.txt", "the true shares");
+  WriteFile(dir / "notes.txt", "field notes");
+  WriteFile(dir / "run.log", "load log");
+  WriteFile(dir / "other.log", "someone else's log");
+  WriteFile(dir / "Fraser_t_POP_01_SCs.Txt", std::string(100, 'r'));
+  WriteFile(dir / "Fraser_t_POP_01_01.Ise", std::string(50, 'i'));
+
+  CleanupTable table = RefreshCleanup(dir.path(), DefaultCleanupChecks());
+  EXPECT_EQ(table.rows[4].count, 1u);  // the report, not the baseline, mixture or notes
+  EXPECT_EQ(table.rows[4].bytes, 100u);
+  EXPECT_EQ(table.rows[6].count, 1u);  // run.log only
+  EXPECT_EQ(table.rows[7].count, 1u);
+
+  std::vector<std::string> listed;
+  for (const CleanupFile& file : ListFilesToClean(dir.path(), DefaultCleanupChecks()))
+    listed.push_back(std::filesystem::path(file.path).filename().string());
+  EXPECT_EQ(listed, (std::vector<std::string>{"Fraser_t_POP_01_01.Ise", "Fraser_t_POP_01_SCs.Txt",
+                                              "run.log", "run.rcf"}));
+
+  CleanFiles(dir.path(), DefaultCleanupChecks());
+  for (const char* kept : {"run.tcf", "stocks.txt", "Mix_POP_01.Txt", "truth.txt", "notes.txt",
+                           "other.log"})
+    EXPECT_TRUE(std::filesystem::exists(dir / kept)) << kept;
+  for (const char* gone : {"run.rcf", "run.log", "Fraser_t_POP_01_SCs.Txt", "Fraser_t_POP_01_01.Ise"})
+    EXPECT_FALSE(std::filesystem::exists(dir / gone)) << gone;
 }
 
 TEST(Cleanup, FolderOfTheRunControlFile) {

@@ -79,6 +79,7 @@ TEST(GenepopConvert, MessyRealWorldFileConvertsBaselineMixtureAndControlFile) {
       << control;
   for (const char* line :
        {"NumberOfStocks = 2\r\n", "NumberOfChars = 3\r\n", "StartStock = 12\r\n",
+        "NumberOfChains = 4\r\nChangeSeeds = T\r\n",
         "\r\nChars = \r\n001 004 T Oke3\r\n002 002 T oki100\r\n003 003 T Ots107\r\n",
         "\r\nStocks = \r\n012  1  KeshCreek\r\n007  1  ArloSlough\r\n",
         "\r\nGroups =\r\n  1   1  Dummy\r\n"})

@@ -194,7 +194,7 @@ TEST_F(SimulationFixture, RefusedControlFilesSayWhy) {
     std::vector<std::string> messages;
   };
   std::string tooMany;
-  for (int i = 0; i < 201; ++i) tooMany += "Loc" + std::to_string(i) + "\n";
+  for (int i = 0; i < 2001; ++i) tooMany += "Loc" + std::to_string(i) + "\n";
   const Case cases[] = {
       {"fewer samples than fish", Mcf(WithKeyword("NumSamples", "NumSamples = 100") +
                                       "NumFish = 150\n"),
@@ -337,7 +337,8 @@ TEST_F(SimulationFixture, WritesTheMixtureAndTheControlFileExactly) {
             CrLf({"MIXORA", "", "Title = Golden", "BaselineFile = base.bse",
                   "MixtureFile = gold.gen", "OutputFolder = output", "Species = Unknown",
                   "BaseDesc = Mixture Simulated from this baseline", "NumberOfStocks = 5",
-                  "NumberOfChars = 2", "Levels = 1", "NumberOfChains = 4", "NumberOfReps = 2000",
+                  "NumberOfChars = 2", "Levels = 1", "NumberOfChains = 4", "ChangeSeeds = T",
+                  "NumberOfReps = 2000",
                   "Seed1 = 687688", "Seed2 = 788781", "StartStock = 12", "NumberToKeep = 1000",
                   "", "", "Chars = ", "002 003 T locb", "001 003 T LocA", "", "Stocks = ",
                   "001 01  Alpha", "002 01  Beta", "003 01  Gamma", "007 01  Delta",

@@ -57,6 +57,8 @@ TEST(SpamControlConvert, ConvertedFileLoadsAsTheSameRun) {
   const RunSettings& b = *converted.settings;
   EXPECT_EQ(GetField(b.Title), "SPAM Conversion");
   EXPECT_EQ(b.NumberOfChains, 4);
+  // The four chains of a converted run are independent.
+  EXPECT_EQ(b.ChangeSeeds, 1);
   EXPECT_EQ(b.NumberOfStocks, a.NumberOfStocks);
   EXPECT_EQ(b.NumberOfChars, a.NumberOfChars);
   EXPECT_EQ(b.Levels, a.Levels);

@@ -138,6 +138,9 @@ TEST(ToolCommands, SpamToTcfConvertsAndCounts) {
   CliResult two = RunCliLine(dir.path(), "spam-to-tcf bad.ctl '" + ctl + "' --out converted --overwrite");
   EXPECT_EQ(two.exitCode, 1);
   EXPECT_NE(two.out.find("1 file converted"), std::string::npos) << two.out;
+  // The file that failed is named with its reason, not only counted.
+  EXPECT_NE(two.err.find("mixora: bad.ctl: "), std::string::npos) << two.err;
+  EXPECT_EQ(two.LastErrorLine(), "mixora: 1 of 2 files not converted");
 }
 
 TEST(ToolCommands, CleanupShowsCountsAndDeletesOnlyWhatWasAskedAndConfirmed) {
@@ -154,6 +157,10 @@ TEST(ToolCommands, CleanupShowsCountsAndDeletesOnlyWhatWasAskedAndConfirmed) {
   EXPECT_EQ(dry.exitCode, 0) << dry.err;
   EXPECT_NE(dry.out.find("Stock Assignments (.sta)"), std::string::npos);
   EXPECT_NE(dry.out.find("5.86KB"), std::string::npos) << dry.out;
+  // Each file that would go is listed with its size.
+  EXPECT_NE(dry.out.find("Files that would be deleted:\n"), std::string::npos) << dry.out;
+  EXPECT_NE(dry.out.find("       2000  run_POP_01_02.Sta\n"), std::string::npos) << dry.out;
+  EXPECT_EQ(dry.out.find("key.dbp\n"), std::string::npos) << dry.out;
 
   CliResult unconfirmed = RunCliLine(dir.path(), "cleanup run --kinds sta");
   EXPECT_EQ(unconfirmed.exitCode, 1);

@@ -1,0 +1,87 @@
+// `mixora status`: where every chain of a run stands, read from the chains'
+// files only, so it may be run at any time, also while chains run in other
+// processes or on a cluster.
+#include <ctime>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "cli_support.h"
+#include "commands.h"
+#include "sampler/run_status.h"
+
+namespace mixora::cli {
+
+namespace {
+
+struct StatusOptions {
+  std::string rcfPath;
+};
+
+std::string SaveTime(std::time_t when) {
+  if (when == 0) return "-";
+  std::tm local {};
+  ::localtime_r(&when, &local);
+  char text[64];
+  std::strftime(text, sizeof text, "%b %d, %Y %H:%M:%S", &local);
+  return text;
+}
+
+int RunStatusCommand(const StatusOptions& options) {
+  CliOptions quiet;
+  quiet.quiet = true;
+  Interaction ui = MakeTerminalInteraction(quiet);
+  RunStatus status;
+  if (!ReadRunStatus(options.rcfPath, ui, status)) {
+    PrintError("cannot read " + options.rcfPath);
+    return 1;
+  }
+  int finished = 0, total = 0, damaged = 0;
+  std::cout << options.rcfPath << ": " << status.mixtures.size() << " mixture"
+            << (status.mixtures.size() == 1 ? "" : "s") << ", " << status.numberOfChains
+            << " chain" << (status.numberOfChains == 1 ? "" : "s") << " each, "
+            << status.numberOfReps << " reps\n";
+  for (const MixtureStatus& mixture : status.mixtures) {
+    std::cout << "\nMixture " << mixture.mixture + 1 << " (" << mixture.runTitle << ")";
+    if (!mixture.hasFish) {
+      std::cout << ": not run, every fish was left out at load\n";
+      continue;
+    }
+    std::cout << "\n  Chain   Iteration  State         Last save\n";
+    for (const ChainStatus& chain : mixture.chains) {
+      char line[160];
+      std::snprintf(line, sizeof line, "  %5d  %10d  %-12s  %s", chain.chain + 1, chain.iteration,
+                    ChainStateName(chain.state), SaveTime(chain.lastSave).c_str());
+      std::cout << line << "\n";
+      if (chain.state == ChainState::kDamaged) {
+        std::cout << "         " << chain.problem << "\n";
+        PrintError("mixture " + std::to_string(mixture.mixture + 1) + ", chain " +
+                   std::to_string(chain.chain + 1) + " is damaged: " + chain.problem);
+        ++damaged;
+      }
+      ++total;
+      if (chain.state == ChainState::kFinished) ++finished;
+    }
+  }
+  std::cout << "\n" << finished << " of " << total << " chains finished";
+  if (damaged > 0) std::cout << ", " << damaged << " damaged";
+  std::cout << "\n" << std::flush;
+  return damaged > 0 ? 1 : 0;
+}
+
+}  // namespace
+
+void RegisterStatusCommand(CLI::App& app, int& exitCode) {
+  auto options = std::make_shared<StatusOptions>();
+  CLI::App* command = app.add_subcommand(
+      "status",
+      "Show the iteration every chain of a run has saved, whether it has finished, and when it "
+      "last saved; safe while the chains run");
+  command->add_option("RUN_FILE", options->rcfPath, "Run control file (.rcf)")->required();
+  command->footer(
+      "Reads only the restart files and sample file headers. Exit status 1 when a chain's files "
+      "are damaged (the chain is named).");
+  command->callback([options, &exitCode] { exitCode = RunStatusCommand(*options); });
+}
+
+}  // namespace mixora::cli

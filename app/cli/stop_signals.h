@@ -1,0 +1,23 @@
+#pragma once
+// Requests to stop that come from outside the program: Ctrl-C at the
+// terminal (SIGINT), the terminal going away (SIGHUP), and SIGTERM, which is
+// how a cluster scheduler announces a time limit, a preemption or a cancel.
+// Each asks every running chain to save and stop after its current
+// iteration. Later signals change nothing: a scheduler sends SIGTERM to every
+// process of a task, and the task's own script passes it on once more, so a
+// second one is routine and must not cut a save short.
+#include <atomic>
+
+namespace mixora::cli {
+
+// Catches SIGINT, SIGTERM and SIGHUP from now on.
+void InstallStopSignals();
+
+// The number of the first signal caught, 0 while none has been.
+const std::atomic<int>& StopSignal();
+
+// The exit status of a command that stopped on request, as a shell reports
+// a program ended by Ctrl-C.
+inline constexpr int kStoppedExitCode = 130;
+
+}  // namespace mixora::cli

@@ -1,0 +1,21 @@
+#pragma once
+// One process at a time per chain. The chains of a run may be spread over
+// several processes, on several machines sharing the run folder; a chain run
+// by two of them at once would have each replace the other's samples. A
+// process holds a lock file beside the chain's outputs ("<title>_NN.lock")
+// for as long as it runs the chain, and removes it when done.
+#include <string>
+
+namespace mixora {
+
+inline constexpr int kChainLockBusy = -1;   // another process holds it
+inline constexpr int kChainLockFailed = -2; // the file could not be made (errno)
+
+// Takes the lock at path without waiting: the open descriptor that holds it,
+// or kChainLockBusy / kChainLockFailed.
+int LockChainFile(const std::string& path);
+
+// Removes the lock file and lets it go; fd becomes -1. Nothing for fd < 0.
+void UnlockChainFile(int& fd, const std::string& path);
+
+}  // namespace mixora

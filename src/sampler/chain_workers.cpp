@@ -1,0 +1,80 @@
+#include "sampler/chain_workers.h"
+
+#include <algorithm>
+#include <functional>
+#include <memory>
+
+#include "sampler/chain.h"
+
+namespace mixora {
+namespace {
+
+void RunPart(ChainWorkers& w, int32_t part) {
+  SamplerArrays& a = *w.arrays;
+  const int32_t first = RangeStart(a.fish, w.parts, part);
+  const int32_t end = RangeStart(a.fish, w.parts, part + 1);
+  if (first < end) w.job(a, first, end);
+}
+
+void HelperLoop(ChainWorkers& w, int32_t part) {
+  uint32_t seen = 0;
+  for (;;) {
+    w.generation.wait(seen, std::memory_order_acquire);
+    seen = w.generation.load(std::memory_order_acquire);
+    if (w.stopping.load(std::memory_order_acquire)) return;
+    RunPart(w, part);
+    if (w.remaining.fetch_sub(1, std::memory_order_acq_rel) == 1) w.remaining.notify_one();
+  }
+}
+
+}  // namespace
+
+ChainWorkers::~ChainWorkers() {
+  stopping.store(true, std::memory_order_release);
+  generation.fetch_add(1, std::memory_order_release);
+  generation.notify_all();
+  for (std::thread& t : helpers) {
+    if (t.joinable()) t.join();
+  }
+}
+
+int32_t RangeStart(int32_t fish, int32_t parts, int32_t part) {
+  if (part >= parts) return fish;
+  const int64_t at = (static_cast<int64_t>(fish) * part / parts + 2) / 4 * 4;
+  return static_cast<int32_t>(std::min<int64_t>(at, fish));
+}
+
+void StartChainWorkers(Chain& chain, int32_t threads) {
+  StopChainWorkers(chain);
+  threads = std::clamp(threads, 1, kMaxThreadsPerChain);
+  if (threads == 1) return;
+  auto workers = std::make_unique<ChainWorkers>();
+  workers->parts = threads;
+  for (int32_t part = 1; part < threads; ++part) {
+    workers->helpers.emplace_back(HelperLoop, std::ref(*workers), part);
+  }
+  chain.workers = std::move(workers);
+}
+
+void StopChainWorkers(Chain& chain) { chain.workers.reset(); }
+
+void ShareFish(Chain& chain, FishJob job) {
+  SamplerArrays& a = chain.arrays;
+  ChainWorkers* w = chain.workers.get();
+  if (w == nullptr) {
+    job(a, 0, a.fish);
+    return;
+  }
+  w->job = job;
+  w->arrays = &a;
+  w->remaining.store(w->parts - 1, std::memory_order_relaxed);
+  w->generation.fetch_add(1, std::memory_order_release);
+  w->generation.notify_all();
+  RunPart(*w, 0);
+  for (int32_t left = w->remaining.load(std::memory_order_acquire); left != 0;
+       left = w->remaining.load(std::memory_order_acquire)) {
+    w->remaining.wait(left, std::memory_order_acquire);
+  }
+}
+
+}  // namespace mixora

@@ -1,0 +1,58 @@
+#pragma once
+// Helper threads of one chain. The likelihoods and origin weights of a fish
+// depend on nothing but the fish, the frequencies and the proportions, so an
+// iteration can share its fish out among several threads over disjoint
+// ranges; each fish's numbers are computed exactly as one thread computes
+// them, and everything that draws random numbers stays on the chain's thread.
+// The helpers live as long as the chain thread and sleep between jobs.
+#include <atomic>
+#include <cstdint>
+#include <thread>
+#include <vector>
+
+namespace mixora {
+
+struct Chain;
+struct SamplerArrays;
+
+// Work on fish first .. end - 1.
+using FishJob = void (*)(SamplerArrays& arrays, int32_t first, int32_t end);
+
+// Most threads one chain may use.
+inline constexpr int32_t kMaxThreadsPerChain = 64;
+
+struct ChainWorkers {
+  ChainWorkers() = default;
+  ChainWorkers(const ChainWorkers&) = delete;
+  ChainWorkers& operator=(const ChainWorkers&) = delete;
+  ~ChainWorkers();
+
+  std::vector<std::thread> helpers;
+  int32_t parts = 1;  // helpers + the chain's own thread
+  // A new job is announced by raising generation; each helper lowers
+  // remaining when its range is done.
+  std::atomic<uint32_t> generation{0};
+  std::atomic<int32_t> remaining{0};
+  std::atomic<bool> stopping{false};
+  FishJob job = nullptr;
+  SamplerArrays* arrays = nullptr;
+};
+
+// Gives the chain threads - 1 helpers (threads is clamped to
+// 1 .. kMaxThreadsPerChain; 1 means none). Call on the chain's own thread,
+// so the helpers inherit its scheduling priority.
+void StartChainWorkers(Chain& chain, int32_t threads);
+
+// Ends and joins the chain's helpers, if it has any.
+void StopChainWorkers(Chain& chain);
+
+// Runs job over all fish of the chain: with helpers, as one disjoint range
+// per thread (the chain's own thread takes the first), returning when every
+// range is done; without, as one range on the calling thread.
+void ShareFish(Chain& chain, FishJob job);
+
+// The first fish of range `part` of `parts` over `fish` fish: ranges start
+// at multiples of four, so the side-by-side kernels run full.
+int32_t RangeStart(int32_t fish, int32_t parts, int32_t part);
+
+}  // namespace mixora
