@@ -8,9 +8,11 @@
 #include "core/error_flags.h"
 #include "core/paths.h"
 #include "reports/assignment_tally.h"
+#include "reports/genotype_zscores.h"
 #include "reports/tidy_tables.h"
 #include "runfiles/run_file_names.h"
 #include "runfiles/sample_file_reader.h"
+#include "tools/format_writers.h"
 
 namespace mixora {
 
@@ -174,6 +176,9 @@ int AssignmentReport(ReportJob& job, bool /*byRegion*/) {
   }
   WriteExcluded(out, run, width);
 
+  const std::vector<GenotypeZScore> scores = ComputeGenotypeZScores(run);
+  std::fputs(FormatStrayFishNotes(run, scores).c_str(), out);
+
   const std::string csvPath = BuildRunFileName(run, kNoChain, kReportIds, kNoGroup, kExtCsv);
   // The text report stands either way; the person is told what is missing.
   if (FileExists(csvPath) && !AskOverwrite(job.ui, csvPath, job.run->overwriteAll)) return 1;
@@ -185,7 +190,9 @@ int AssignmentReport(ReportJob& job, bool /*byRegion*/) {
   else
     ShowMessage(job.ui, kMbIconWarning, "Error writing %s", csvPath.c_str());
   std::string tidyPath;
-  if (WritePosteriorsTable(run, tally, total, job.ui, tidyPath) == 1)
+  std::vector<double> zScores;
+  for (const GenotypeZScore& score : scores) zScores.push_back(score.z);
+  if (WritePosteriorsTable(run, tally, total, job.ui, tidyPath, &zScores) == 1)
     job.filesWritten.push_back(tidyPath);
   return 1;
 }

@@ -119,11 +119,12 @@ TEST_F(TidyTablesTest, PosteriorsAreLongFormWithGroups) {
   const std::vector<std::string> lines =
       Lines(ReadText(JoinPath(FolderOf(run_.controlPath), "Coho_POP_01_posteriors.csv")));
   ASSERT_GT(lines.size(), 4u);
-  EXPECT_EQ(lines[0], "mixture,fish,stock,group1,group2,posterior_above_0.001");
+  EXPECT_EQ(lines[0], "mixture,fish,stock,group1,group2,posterior_above_0.001,z_score");
   std::map<std::string, double> perFish;
   for (std::size_t i = 1; i < lines.size(); ++i) {
     const std::vector<std::string> f = Fields(lines[i]);
-    ASSERT_EQ(f.size(), 6u) << lines[i];
+    ASSERT_EQ(f.size(), 7u) << lines[i];
+    EXPECT_TRUE(f[6] == "NA" || std::isfinite(std::stod(f[6]))) << lines[i];
     const double p = std::stod(f[5]);
     EXPECT_GT(p, kPosteriorFloor);
     perFish[f[1]] += p;
