@@ -57,7 +57,7 @@ PreparedRun PrepareExampleRun(const std::string& tag, int reps, int chains) {
   return PrepareRun(fs::path(MIXORA_EXAMPLES_DIR) / "tavrin", "tavrin.tcf",
                     {{"NumberOfReps", std::to_string(reps)},
                      {"NumberOfChains", std::to_string(chains)},
-                     {"SaveEvery", "50"},
+                     {"SaveEvery", "100"},
                      {"NumberToKeep", std::to_string(reps / 2)},
                      {"Timer", "100"}},
                     tag);
