@@ -60,7 +60,7 @@ const std::vector<FlagDetail>& FlagDetails() {
       {kErrInvalidLevel, {" not found for StockID", " not found in Stock Block"},
        "give every stock a group of the Groups block at each level"},
       {kErrMissingKeywords, {"Missing "}, "add the keyword to the control file"},
-      {kErrNumberOfCharsNotEqual, {"allele position ", "Mixture has "},
+      {kErrNumberOfCharsNotEqual, {"allele position "},
        "raise the allele count of the character in Chars ="},
       {kErrTooManyAllelePositions, {"Fatal: CharID "},
        "raise the allele count of the character in Chars ="},

@@ -105,7 +105,7 @@ TEST_F(ReportCommandTest, FailuresAreNamedAndExitNonZero) {
       {"fewer records than the report needs", {"report", "small.rcf", "--kind", "compositions"},
        [](ReportCommandTest& t) { t.WriteChain(1, 30); }, "fewer than the 40 the report needs"},
       {"mixture without its run", {"report", "small.rcf", "--mixture", "7"},
-       [](ReportCommandTest&) {}, "cannot read mixture 7 of small.rcf"},
+       [](ReportCommandTest&) {}, "small.rcf: there is no mixture 7: the run has 3 mixtures"},
       {"nothing to convert", {"convert", "small.rcf"}, [](ReportCommandTest&) {},
        "choose what to convert"},
       {"convert more than a chain holds", {"convert", "small.rcf", "--compositions", "--keep", "5"},
