@@ -115,6 +115,8 @@ int main(int argc, char** argv) {
   if (argc == 5) {
     settings.chains = std::atoi(argv[3]);
     settings.reps = std::atoi(argv[4]);
+    // The reports keep the second half of every chain.
+    settings.numberToKeep = settings.reps / 2 > 0 ? settings.reps / 2 : 1;
   }
   std::vector<std::string> written;
   if (mixora::WriteSyntheticRunFiles(shape, settings, argv[2], &written) != 1) {

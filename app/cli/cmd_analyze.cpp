@@ -106,6 +106,12 @@ int RunAnalyze(AnalyzeOptions& options) {
       return kStoppedExitCode;
     }
     PrintError(outcome.failure.empty() ? "not every chain completed" : outcome.failure);
+    for (const MixtureOutcome& m : outcome.mixtures)
+      if (m.failedChain >= 0 && m.restartRefused)
+        PrintError("mixture " + std::to_string(m.mixture + 1) + ": chain " +
+                   std::to_string(m.failedChain + 1) +
+                   " was not resumed because its restart file was refused (see above); `mixora "
+                   "analyze " + options.controlPath + "` without --resume starts every chain afresh");
     return 1;
   }
 

@@ -7,7 +7,10 @@
 #include "cli_support.h"
 #include "commands.h"
 #include "report_cli.h"
+#include "core/paths.h"
+#include "reports/bias_correction.h"
 #include "reports/report_runner.h"
+#include "tools/format_writers.h"
 
 namespace mixora::cli {
 
@@ -19,6 +22,10 @@ struct ReportOptions {
   bool allMixtures = false;
   std::string kind = "all";
   std::string by;
+  bool biasCorrect = false;
+  bool bootstrapGiven = false;
+  int bootstrap = 100;
+  int threads = 0;
   CliOptions common;
 };
 
@@ -67,7 +74,41 @@ bool ReportMixture(const ReportOptions& options, RunRecord& run, const Interacti
   return false;
 }
 
+// The bias-corrected group estimates of one mixture, beside its reports.
+bool BiasCorrectMixture(const RunRecord& run, int replicates, int threads,
+                        const CliOptions& common) {
+  std::vector<double> stockMean;
+  std::string error;
+  if (!PosteriorMeanComposition(run, stockMean, error)) {
+    PrintError("bias correction of " + MixtureLabel(run) + " failed: " + error);
+    return false;
+  }
+  if (!common.quiet)
+    std::cerr << "Bias correction of " << MixtureLabel(run) << ": " << replicates
+              << " bootstrap re-estimates...\n";
+  BiasCorrection result;
+  if (!BiasCorrectGroups(run, stockMean, replicates, threads, result, error)) {
+    PrintError("bias correction of " + MixtureLabel(run) + " failed: " + error);
+    return false;
+  }
+  const std::string base = JoinPath(FolderOf(run.controlPath), run.runTitle + "_BiasCorrected");
+  const std::string text = FormatBiasCorrectionText(run, result);
+  for (const auto& [path, body] : {std::pair{base + ".Txt", text},
+                                   std::pair{base + ".csv", FormatBiasCorrectionCsv(run, result)}}) {
+    if (!WriteTextTo(body, path, nullptr)) {
+      PrintError("Cannot write to " + path);
+      return false;
+    }
+    std::cout << "Report written: " << path << "\n";
+  }
+  return true;
+}
+
 int RunReportCommand(ReportOptions& options) {
+  if (!options.biasCorrect && options.bootstrapGiven) {
+    PrintError("--bootstrap needs --bias-correct");
+    return 1;
+  }
   if (options.kind == "assignments" && options.by == "region") {
     PrintError("--by region does not apply to --kind assignments");
     return 1;
@@ -94,6 +135,9 @@ int RunReportCommand(ReportOptions& options) {
       if (!run) return 1;
     }
     if (!ReportMixture(options, *run, ui, session)) ok = false;
+    if (options.biasCorrect && !BiasCorrectMixture(*run, options.bootstrap, options.threads,
+                                                   options.common))
+      ok = false;
     if (session.abortAll.load() != 0 || Interrupted()) return 1;
   }
   return ok ? 0 : 1;
@@ -123,12 +167,26 @@ void RegisterReportCommand(CLI::App& app, int& exitCode) {
       ->add_option("--by", options->by,
                    "population (default) or region: by the groups of every grouping level")
       ->check(CLI::IsMember({"population", "region"}));
+  command->add_flag("--bias-correct", options->biasCorrect,
+                    "Also write bias-corrected group estimates (parametric bootstrap from the "
+                    "posterior mean composition): <title>_BiasCorrected.Txt and .csv");
+  CLI::Option* bootstrap = command->add_option(
+      "--bootstrap", options->bootstrap,
+      "Bootstrap replicates of --bias-correct (default 100); each is a whole re-estimation")
+      ->check(CLI::Range(1, 100000));
+  command->add_option("--threads", options->threads,
+                      "Threads for the bootstrap (default: one per processor); the result does "
+                      "not depend on it")
+      ->check(CLI::Range(0, 1024));
   AddCommonOptions(*command, options->common);
   command->footer(
       "Report files: <title>_IDs.Txt and .Csv (assignments), <title>_SCs[_Grp].Txt "
       "(compositions), <title>_GR[_Grp].Txt, <title>_RL[_Grp].Txt, where <title> is the run "
       "title of the mixture. Ctrl-C aborts the running report.");
-  command->callback([options, &exitCode] { exitCode = RunReportCommand(*options); });
+  command->callback([options, bootstrap, &exitCode] {
+    options->bootstrapGiven = bootstrap->count() > 0;
+    exitCode = RunReportCommand(*options);
+  });
 }
 
 }  // namespace mixora::cli

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -104,10 +105,35 @@ int RunRun(RunOptions& options) {
   }
   for (const MixtureOutcome& m : outcome.mixtures) {
     if (m.incomplete.empty()) continue;
-    std::string list;
-    for (int c : m.incomplete) list += (list.empty() ? "" : ", ") + std::to_string(c + 1);
-    PrintError("mixture " + std::to_string(m.mixture + 1) + ": chain" +
-               (m.incomplete.size() == 1 ? " " : "s ") + list + " did not complete");
+    const std::string mixture = "mixture " + std::to_string(m.mixture + 1) + ": ";
+    // The chain whose files stopped the start is named on its own; the
+    // chains it kept from starting are not to blame.
+    if (m.failedChain >= 0) {
+      const std::string chain = std::to_string(m.failedChain + 1);
+      if (m.restartRefused)
+        PrintError(mixture + "chain " + chain +
+                   " was not started because its restart file was refused (see above); "
+                   "nothing of it was changed. `mixora run " + options.rcfPath + " --mixture " +
+                   std::to_string(m.mixture + 1) + " --chains " + chain +
+                   " --rerun` starts that chain afresh, discarding its samples");
+      else
+        PrintError(mixture + "chain " + chain + " could not be started (see above)");
+    }
+    std::vector<int> waiting, unfinished;
+    for (int c : m.incomplete) {
+      if (c == m.failedChain) continue;
+      const bool kept = std::find(m.notStarted.begin(), m.notStarted.end(), c) != m.notStarted.end();
+      (kept ? waiting : unfinished).push_back(c);
+    }
+    for (auto* group : {&waiting, &unfinished}) {
+      if (group->empty()) continue;
+      std::string list;
+      for (int c : *group) list += (list.empty() ? "" : ", ") + std::to_string(c + 1);
+      PrintError(mixture + "chain" + (group->size() == 1 ? " " : "s ") + list +
+                 (group == &waiting ? (group->size() == 1 ? " was" : " were") +
+                                          std::string(" not started")
+                                    : std::string(" did not complete")));
+    }
   }
   return 1;
 }

@@ -21,6 +21,7 @@ void RegisterSubmitCommand(CLI::App& app, int& exitCode);
 void RegisterStatusCommand(CLI::App& app, int& exitCode);
 void RegisterPlotCommand(CLI::App& app, int& exitCode);
 void RegisterImportCommand(CLI::App& app, int& exitCode);
+void RegisterAssessCommand(CLI::App& app, int& exitCode);
 
 struct CliOptions;
 

@@ -56,6 +56,7 @@ int main(int argc, char** argv) {
   mixora::cli::RegisterToolCommands(app, exitCode);
   mixora::cli::RegisterSimulateCommand(app, exitCode);
   mixora::cli::RegisterImportCommand(app, exitCode);
+  mixora::cli::RegisterAssessCommand(app, exitCode);
   mixora::cli::RegisterSubmitCommand(app, exitCode);
   mixora::cli::RegisterStatusCommand(app, exitCode);
 #ifdef MIXORA_WITH_CHARTS

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <sstream>
 
@@ -59,7 +60,7 @@ const std::vector<FlagDetail>& FlagDetails() {
       {kErrInvalidLevel, {" not found for StockID", " not found in Stock Block"},
        "give every stock a group of the Groups block at each level"},
       {kErrMissingKeywords, {"Missing "}, "add the keyword to the control file"},
-      {kErrNumberOfCharsNotEqual, {"allele position ", "Mixture has "},
+      {kErrNumberOfCharsNotEqual, {"allele position "},
        "raise the allele count of the character in Chars ="},
       {kErrTooManyAllelePositions, {"Fatal: CharID "},
        "raise the allele count of the character in Chars ="},
@@ -254,6 +255,19 @@ std::string InputNamedBy(const Preparation& prep, const std::string& path) {
   return "";
 }
 
+namespace {
+
+// Whether the file begins as the log of a load does.
+bool IsLoadLog(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string first;
+  std::getline(in, first);
+  return first.rfind("Reading Mixora Control file: ", 0) == 0 ||
+         first.rfind("Reading SPAM Control file: ", 0) == 0;
+}
+
+}  // namespace
+
 bool SaveRunLog(const Preparation& prep, const std::string& path, const Interaction& ui) {
   // A log written over an input would lose the run's own data.
   std::string input = InputNamedBy(prep, path);
@@ -262,6 +276,12 @@ bool SaveRunLog(const Preparation& prep, const std::string& path, const Interact
                 path.c_str(), input.c_str());
     return false;
   }
+  // The same rule as every other output: a file is replaced only after
+  // asking (or with --overwrite). A log that check or load wrote before is
+  // their own record of the last load and is brought up to date, so that
+  // `check` then `load` does not stop at it.
+  bool yesToAll = false;
+  if (FileExists(path) && !IsLoadLog(path) && !AskOverwrite(ui, path, yesToAll)) return false;
   if (SaveLog(prep.control.log, path)) return true;
   ShowMessage(ui, kMbIconError, "Cannot Open\r\n%s\r\nfor writing", path.c_str());
   return false;

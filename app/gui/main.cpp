@@ -9,6 +9,7 @@
 #include <cstring>
 #include <unistd.h>
 
+#include "chart_pane_hookup.h"
 #include "main_window.h"
 #include "window_picture.h"
 
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
   }
 
   mixora::gui::MainWindow window;
+  mixora::gui::AttachChartPane(window);
   if (!picture.isEmpty()) {
     if (!args.isEmpty() && !window.openRunFile(args.first())) return 1;
     window.show();

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 
@@ -135,6 +136,103 @@ int ReplaceFileAtomically(const std::string& temp, const std::string& path, cons
   }
   CommitFolderOf(path);
   return 1;
+}
+
+namespace {
+
+// Distinguishes the temporary files of one process; the process id
+// distinguishes processes writing into the same folder.
+std::atomic<unsigned> gPendingSerial{0};
+
+std::string PendingName(const std::string& path, unsigned serial) {
+  const std::size_t slash = path.rfind('/');
+  const std::size_t dot = path.rfind('.');
+  const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash + 1);
+  const std::string mark = ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(serial);
+  return hasExtension ? path.substr(0, dot) + mark + path.substr(dot) : path + mark;
+}
+
+}  // namespace
+
+PendingFile::~PendingFile() { DiscardPendingFile(*this); }
+
+std::FILE* OpenPendingFile(PendingFile& pending, const std::string& path) {
+  DiscardPendingFile(pending);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::string temp = PendingName(path, gPendingSerial.fetch_add(1, std::memory_order_relaxed));
+    // O_EXCL: never write through a name someone else made; 0666 lets the
+    // umask give the output the permissions any new file would get.
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return nullptr;
+    }
+    std::FILE* file = ::fdopen(fd, "wb");
+    if (file == nullptr) {
+      const int error = errno;
+      ::close(fd);
+      ::unlink(temp.c_str());
+      errno = error;
+      return nullptr;
+    }
+    pending.file = file;
+    pending.path = path;
+    pending.temp = temp;
+    return file;
+  }
+  errno = EEXIST;
+  return nullptr;
+}
+
+int CommitPendingFile(PendingFile& pending) {
+  if (pending.file == nullptr) {
+    errno = EBADF;
+    return 0;
+  }
+  bool ok = std::fflush(pending.file) == 0 && std::ferror(pending.file) == 0;
+  int error = ok ? 0 : (errno != 0 ? errno : EIO);
+  if (ok && ::fsync(::fileno(pending.file)) != 0) {
+    ok = false;
+    error = errno;
+  }
+  if (std::fclose(pending.file) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  pending.file = nullptr;
+  if (ok && ::rename(pending.temp.c_str(), pending.path.c_str()) != 0) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) {
+    ::unlink(pending.temp.c_str());
+    pending.temp.clear();
+    errno = error;
+    return 0;
+  }
+  pending.temp.clear();
+  CommitFolderOf(pending.path);
+  return 1;
+}
+
+void DiscardPendingFile(PendingFile& pending) {
+  if (pending.file != nullptr) std::fclose(pending.file);
+  pending.file = nullptr;
+  if (!pending.temp.empty()) ::unlink(pending.temp.c_str());
+  pending.temp.clear();
+}
+
+int WriteWholeFile(const std::string& path, const std::string& text) {
+  PendingFile pending;
+  std::FILE* file = OpenPendingFile(pending, path);
+  if (file == nullptr) return 0;
+  if (std::fwrite(text.data(), 1, text.size(), file) != text.size()) {
+    const int error = errno;
+    DiscardPendingFile(pending);
+    errno = error;
+    return 0;
+  }
+  return CommitPendingFile(pending);
 }
 
 }  // namespace mixora

@@ -3,6 +3,7 @@
 // the new one whole, never a torn one.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace mixora {
@@ -30,5 +31,37 @@ int CreateFileOnce(const std::string& temp, const std::string& path, const uint8
 // processes ending their sessions at once are never mixed, then commits them.
 // 1 or 0.
 int AppendLocked(int fd, const uint8_t* data, std::size_t n);
+
+// An output written under a temporary name beside its final one and moved
+// into place only once it is complete: a command that fails half-way leaves
+// the earlier output as it was, never a truncated or empty one. Destroying a
+// pending file that was not committed discards it.
+struct PendingFile {
+  PendingFile() = default;
+  PendingFile(const PendingFile&) = delete;
+  PendingFile& operator=(const PendingFile&) = delete;
+  ~PendingFile();
+
+  std::FILE* file = nullptr;
+  std::string path;  // the final name
+  std::string temp;  // where it is written until committed
+};
+
+// Creates a new temporary file in path's folder ("<name>.tmp<n>.<ext>") and
+// opens it for writing in binary. Returns the stream, or null with errno set
+// (nothing is created). A file already pending in `pending` is discarded.
+std::FILE* OpenPendingFile(PendingFile& pending, const std::string& path);
+
+// Flushes and syncs the stream, closes it and renames the temporary file
+// over the final name. 1, or 0 with errno set, the temporary file removed
+// and the final name untouched (also when the stream saw a write error).
+int CommitPendingFile(PendingFile& pending);
+
+// Closes and removes the temporary file; the final name is untouched.
+void DiscardPendingFile(PendingFile& pending);
+
+// The whole of text as the file at path, through a pending file: the old
+// file stays whole unless the new one is complete. 1, or 0 with errno set.
+int WriteWholeFile(const std::string& path, const std::string& text);
 
 }  // namespace mixora

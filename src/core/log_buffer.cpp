@@ -1,5 +1,6 @@
 #include "core/log_buffer.h"
 
+#include "core/atomic_file.h"
 #include "core/string_format.h"
 
 #include <cstdarg>
@@ -24,11 +25,7 @@ void LogAppend(LogBuffer& log, const char* format, ...) {
 void LogClear(LogBuffer& log) { log.text.clear(); }
 
 int SaveLog(const LogBuffer& log, const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return 0;
-  bool ok = std::fwrite(log.text.data(), 1, log.text.size(), file) == log.text.size();
-  ok = (std::fclose(file) == 0) && ok;
-  return ok ? 1 : 0;
+  return WriteWholeFile(path, log.text);
 }
 
 }  // namespace mixora

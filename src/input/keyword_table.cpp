@@ -169,6 +169,34 @@ std::string FormatKeyword(const KeywordSpec& row, const void* record) {
   return row.formatter(base);
 }
 
+std::string KeywordRangeProblem(const KeywordSpec& row, const void* record) {
+  const char* field = static_cast<const char*>(record) + row.offset;
+  char text[400];
+  switch (row.type) {
+    case kKeywordInteger: {
+      int32_t value = ReadInt32(field);
+      if (row.min == row.max || (value >= row.min && value <= row.max)) return {};
+      std::snprintf(text, sizeof text, "%s not %d - %d", row.name, row.min, row.max);
+      return text;
+    }
+    case kKeywordReal: {
+      double value = ReadDouble(field);
+      double low = row.min / 1000.0, high = row.max / 1000.0;
+      // Written so that a NaN value fails the check too.
+      if (row.min == row.max || (value >= low && value <= high)) return {};
+      std::snprintf(text, sizeof text, "%s not %.3f - %.3f", row.name, low, high);
+      return text;
+    }
+    case kKeywordText:
+      if (std::memchr(field, 0, row.capacity) == nullptr) return std::string(row.name) + " not terminated";
+      if (field[0] == '\0') return std::string("Missing ") + row.name;
+      return {};
+    case kKeywordBoolean:
+      return {};
+  }
+  return {};
+}
+
 ErrorFlags ApplyKeywordLines(const TextFile& file, char separator, const KeywordSpec* rows,
                              std::size_t rowCount, void* record, LogBuffer& log) {
   char* base = static_cast<char*>(record);
@@ -217,36 +245,10 @@ ErrorFlags ApplyKeywordLines(const TextFile& file, char separator, const Keyword
 
   for (std::size_t r = 0; r < rowCount; ++r) {
     if (!found[r]) continue;
-    const KeywordSpec& row = rows[r];
-    const char* field = base + row.offset;
-    switch (row.type) {
-      case kKeywordInteger: {
-        int32_t value = ReadInt32(field);
-        if (row.min != row.max && (value < row.min || value > row.max)) {
-          LogAppend(log, "%s not %d - %d", row.name, row.min, row.max);
-          flags |= kErrValueOutOfRange;
-        }
-        break;
-      }
-      case kKeywordReal: {
-        double value = ReadDouble(field);
-        double low = row.min / 1000.0, high = row.max / 1000.0;
-        // Written so that a NaN value fails the check too.
-        if (row.min != row.max && !(value >= low && value <= high)) {
-          LogAppend(log, "%s not %.3f - %.3f", row.name, low, high);
-          flags |= kErrValueOutOfRange;
-        }
-        break;
-      }
-      case kKeywordText:
-        if (field[0] == '\0') {
-          LogAppend(log, "Missing %s", row.name);
-          flags |= kErrMissingKeywords;
-        }
-        break;
-      case kKeywordBoolean:
-        break;
-    }
+    const std::string problem = KeywordRangeProblem(rows[r], record);
+    if (problem.empty()) continue;
+    LogAppend(log, "%s", problem.c_str());
+    flags |= rows[r].type == kKeywordText ? kErrMissingKeywords : kErrValueOutOfRange;
   }
   return flags | tooLarge;
 }

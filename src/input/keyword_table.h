@@ -73,6 +73,13 @@ std::string FormatGeneratorValue(const char* field);  // "RandLib", "MT19937", "
 // The formatted value of one row of a record.
 std::string FormatKeyword(const KeywordSpec& row, const void* record);
 
+// Whether the row's field in record lies within the row's range: "" when it
+// does (or the row has no range), else the problem as the log words it:
+// "%s not %d - %d", "%s not %.3f - %.3f" (NaN is never in range), "Missing
+// %s" for an empty text, "%s not terminated" for a text that fills its field.
+// Booleans are always in range.
+std::string KeywordRangeProblem(const KeywordSpec& row, const void* record);
+
 // Reads the keyword lines of a file into a record: every trimmed line holding
 // the separator is matched against the rows (case-insensitively over the
 // row's name, first row in table order wins) and its value parsed; a keyword

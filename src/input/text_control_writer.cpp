@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "core/atomic_file.h"
 #include "input/control_keywords.h"
 
 #include "core/string_format.h"
@@ -97,12 +98,7 @@ std::string FormatTextControlFile(const Control& control) {
 int WriteTextControlFile(const std::string& path, const Control& control) {
   if (!control.settings) return 0;
   std::string text = FormatTextControlFile(control);
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return 0;
-  bool ok = std::fwrite(text.data(), 1, text.size(), file) == text.size();
-  ok = std::fflush(file) == 0 && ok;
-  ok = std::fclose(file) == 0 && ok;
-  return ok ? 1 : 0;
+  return WriteWholeFile(path, text);
 }
 
 }  // namespace mixora

@@ -4,11 +4,15 @@
 #include <cstdio>
 #include <vector>
 
+#include "core/atomic_file.h"
 #include "core/error_flags.h"
+#include "core/paths.h"
 #include "reports/assignment_tally.h"
+#include "reports/genotype_zscores.h"
 #include "reports/tidy_tables.h"
 #include "runfiles/run_file_names.h"
 #include "runfiles/sample_file_reader.h"
+#include "tools/format_writers.h"
 
 namespace mixora {
 
@@ -62,7 +66,8 @@ void WriteExcluded(std::FILE* out, const RunRecord& run, int width) {
 // it could not be created.
 int WriteCsv(const std::string& path, const RunRecord& run, const AssignmentTally& tally,
              uint64_t total) {
-  std::FILE* csv = std::fopen(path.c_str(), "wb");
+  PendingFile pending;
+  std::FILE* csv = OpenPendingFile(pending, path);
   if (csv == nullptr) return -1;
   for (uint32_t i = 0; i < tally.individuals; ++i) {
     const std::string& name = NameAt(run.fishNames, i);
@@ -78,8 +83,7 @@ int WriteCsv(const std::string& path, const RunRecord& run, const AssignmentTall
     std::fprintf(csv, "%5d, %s%s\r\n", j + 1, NameAt(run.badNames, at).c_str(),
                  ExclusionReasons(word).c_str());
   }
-  const bool written = std::ferror(csv) == 0;
-  return std::fclose(csv) == 0 && written ? 1 : 0;
+  return CommitPendingFile(pending);
 }
 
 }  // namespace
@@ -172,8 +176,12 @@ int AssignmentReport(ReportJob& job, bool /*byRegion*/) {
   }
   WriteExcluded(out, run, width);
 
+  const std::vector<GenotypeZScore> scores = ComputeGenotypeZScores(run);
+  std::fputs(FormatStrayFishNotes(run, scores).c_str(), out);
+
   const std::string csvPath = BuildRunFileName(run, kNoChain, kReportIds, kNoGroup, kExtCsv);
   // The text report stands either way; the person is told what is missing.
+  if (FileExists(csvPath) && !AskOverwrite(job.ui, csvPath, job.run->overwriteAll)) return 1;
   const int csv = WriteCsv(csvPath, run, tally, total);
   if (csv == 1)
     job.filesWritten.push_back(csvPath);
@@ -182,7 +190,9 @@ int AssignmentReport(ReportJob& job, bool /*byRegion*/) {
   else
     ShowMessage(job.ui, kMbIconWarning, "Error writing %s", csvPath.c_str());
   std::string tidyPath;
-  if (WritePosteriorsTable(run, tally, total, job.ui, tidyPath) == 1)
+  std::vector<double> zScores;
+  for (const GenotypeZScore& score : scores) zScores.push_back(score.z);
+  if (WritePosteriorsTable(run, tally, total, job.ui, tidyPath, &zScores) == 1)
     job.filesWritten.push_back(tidyPath);
   return 1;
 }

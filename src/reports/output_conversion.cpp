@@ -270,9 +270,9 @@ int ConvertOutputs(ReportJob& job, bool /*byRegion*/) {
         ShowMessage(job.ui, box, "Dimension mismatch in %s.", sourcePath.c_str());
         return 0;
       }
-      std::FILE* output = CreateOutputFile(job.ui, outputPath, run.overwriteAll);
+      PendingFile pending;
+      std::FILE* output = CreateOutputFile(job.ui, outputPath, run.overwriteAll, pending);
       if (output == nullptr || ReportAborted(job)) {
-        if (output != nullptr) std::fclose(output);
         CloseSampleFileReader(source);
         return 0;
       }
@@ -286,10 +286,16 @@ int ConvertOutputs(ReportJob& job, bool /*byRegion*/) {
       else
         done = ConvertCompositionFile(job, source, output, kind == kConvertGroups, false, c);
       CloseSampleFileReader(source);
-      const bool flushed = std::ferror(output) == 0;
-      if (std::fclose(output) != 0 || !flushed) done = 0;
+      if (done != 0 && CommitPendingFile(pending) == 0) done = 0;
       if (done == 0) {
-        if (!job.abort.load()) ShowMessage(job.ui, box, "Error converting %s.", outputPath.c_str());
+        // The input is what is usually wrong; its reader says which and where.
+        if (!job.abort.load()) {
+          if (source.error.empty())
+            ShowMessage(job.ui, box, "Error converting %s.", outputPath.c_str());
+          else
+            ShowMessage(job.ui, box, "Error converting %s.\r\n%s", outputPath.c_str(),
+                        source.error.c_str());
+        }
         return 0;
       }
       job.filesWritten.push_back(outputPath);

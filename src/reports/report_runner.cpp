@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
+#include "core/atomic_file.h"
+#include "core/paths.h"
 #include "diagnostics/diagnostic_passes.h"
 #include "reports/assignment_report.h"
 #include "reports/composition_report.h"
@@ -80,6 +83,8 @@ void ReportThread(ReportJob& job) {
   const int levels = run.settings.Levels;
   int passes = byRegion || kind == kReportConvert ? levels : 1;
   int result = 1;
+  PendingFile pendingOut;
+  bool hadEarlier = false;
   if (kind < 0 || kind >= kReportKindCount) result = 0;
   if (byRegion && levels < 1) {
     ShowMessage(job.ui, kMbIconError, "The run has no grouping levels to report by region");
@@ -90,10 +95,21 @@ void ReportThread(ReportJob& job) {
 
   if (result == 1 && KindHasTextFile(kind)) {
     job.outPath = BuildRunFileName(run, kNoChain, kind, byRegion ? 0 : kNoGroup, kExtText);
-    job.out = std::fopen(job.outPath.c_str(), "wb");
-    if (job.out == nullptr) {
+    // A report that fails must leave the earlier one whole: it is written
+    // beside it and moved into place only when complete.
+    hadEarlier = FileExists(job.outPath);
+    std::error_code folderCheck;
+    if (std::filesystem::is_directory(job.outPath, folderCheck)) {
       ShowMessage(job.ui, kMbIconError, "Cannot Open %s", job.outPath.c_str());
       result = 0;
+    } else if (hadEarlier && !AskOverwrite(job.ui, job.outPath, job.run->overwriteAll)) {
+      result = 0;
+    } else {
+      job.out = OpenPendingFile(pendingOut, job.outPath);
+      if (job.out == nullptr) {
+        ShowMessage(job.ui, kMbIconError, "Cannot Open %s", job.outPath.c_str());
+        result = 0;
+      }
     }
   }
 
@@ -112,13 +128,19 @@ void ReportThread(ReportJob& job) {
   }
 
   if (job.out != nullptr) {
-    const bool written = std::ferror(job.out) == 0;
-    const bool closed = std::fclose(job.out) == 0;
+    const bool empty = std::ftell(job.out) <= 0;
     job.out = nullptr;
-    if (!written || !closed) {
-      if (result == 1) ShowMessage(job.ui, kMbIconError, "Error writing %s", job.outPath.c_str());
+    // A failed report never replaces an earlier one; with none to keep, it
+    // stays when it says something (the lines up to the failure), never as
+    // an empty file.
+    if (result != 1 && (hadEarlier || empty)) {
+      DiscardPendingFile(pendingOut);
+    } else if (result != 1) {
+      CommitPendingFile(pendingOut);
+    } else if (CommitPendingFile(pendingOut) == 0) {
+      ShowMessage(job.ui, kMbIconError, "Error writing %s", job.outPath.c_str());
       result = 0;
-    } else if (result == 1) {
+    } else {
       job.filesWritten.push_back(job.outPath);
     }
   }
@@ -226,6 +248,9 @@ int RunAllReports(ReportJob& job) {
         failed = true;
         break;
       }
+      // The reports after a failed diagnostic are still produced, but the
+      // whole set is not complete and must not be reported as such.
+      if (result == 0) failed = true;
     }
     if (ran == std::size(kSequence) && !failed && !AbortAll(job))
       SetStatus(job.ui, 1, "All Reports complete");

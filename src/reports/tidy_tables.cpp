@@ -1,6 +1,7 @@
 #include "reports/tidy_tables.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 #include "core/paths.h"
@@ -85,7 +86,8 @@ int WriteEstimatesTable(RunRecord& run, const Interaction& ui, std::string& path
 }
 
 int WritePosteriorsTable(const RunRecord& run, const AssignmentTally& tally, uint64_t total,
-                         const Interaction& ui, std::string& path) {
+                         const Interaction& ui, std::string& path,
+                         const std::vector<double>* zScores) {
   path = TidyTablePath(run, "_posteriors.csv");
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) {
@@ -97,7 +99,8 @@ int WritePosteriorsTable(const RunRecord& run, const AssignmentTally& tally, uin
   std::string head = "mixture,fish,stock";
   for (int level = 0; level < levels; ++level) head += ",group" + std::to_string(level + 1);
   char floor[64];
-  std::snprintf(floor, sizeof floor, ",posterior_above_%g\r\n", kPosteriorFloor);
+  std::snprintf(floor, sizeof floor, ",posterior_above_%g%s\r\n", kPosteriorFloor,
+                zScores != nullptr ? ",z_score" : "");
   head += floor;
   std::fputs(head.c_str(), file);
   const std::string mixture = CsvField(RunTitleOf(run));
@@ -120,8 +123,18 @@ int WritePosteriorsTable(const RunRecord& run, const AssignmentTally& tally, uin
         row += "," + CsvField(group);
       }
       char number[32];
-      std::snprintf(number, sizeof number, ",%.6f\r\n", p);
+      std::snprintf(number, sizeof number, ",%.6f", p);
       row += number;
+      if (zScores != nullptr) {
+        const double z = i < zScores->size() ? (*zScores)[i] : std::nan("");
+        if (std::isnan(z)) {
+          row += ",NA";
+        } else {
+          std::snprintf(number, sizeof number, ",%.4f", z);
+          row += number;
+        }
+      }
+      row += "\r\n";
       std::fputs(row.c_str(), file);
     }
   }

@@ -7,6 +7,7 @@
 //                            stock, in long form.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/interaction.h"
 #include "reports/assignment_tally.h"
@@ -31,9 +32,11 @@ std::string CsvField(const std::string& text);
 int WriteEstimatesTable(RunRecord& run, const Interaction& ui, std::string& path);
 
 // Writes the posteriors table from a finished tally of `total` records.
-// Returns 1 with path set, else 0 (a file that cannot be written is shown
-// through ui).
+// zScores, when given, holds each fish's genotype z-score (genotype_zscores.h),
+// written on every row of the fish ("NA" when it has none). Returns 1 with
+// path set, else 0 (a file that cannot be written is shown through ui).
 int WritePosteriorsTable(const RunRecord& run, const AssignmentTally& tally, uint64_t total,
-                         const Interaction& ui, std::string& path);
+                         const Interaction& ui, std::string& path,
+                         const std::vector<double>* zScores = nullptr);
 
 }  // namespace mixora

@@ -10,6 +10,9 @@
 #include <iterator>
 
 #include "core/atomic_file.h"
+#include "runfiles/sample_block.h"
+#include "runfiles/sample_file_header.h"
+#include "runfiles/sample_file_reader.h"
 
 namespace mixora {
 namespace {
@@ -78,8 +81,17 @@ int ApplyBlockUndo(std::FILE* file, const std::string& samplePath, std::string& 
                      GetLittle(content.data() + 16, 4) == content.size() - kUndoHeadSize &&
                      GetLittle(content.data() + 20, 4) == Crc(content, kUndoHeadSize) &&
                      static_cast<int64_t>(GetLittle(content.data() + 8, 8)) >= 0;
-  if (whole) {
-    const int64_t offset = static_cast<int64_t>(GetLittle(content.data() + 8, 8));
+  // A block can only go back where blocks lie: behind the sample file's
+  // header and not beyond its end, and it must be one whole block. Anything
+  // else is damage, and is dropped like a torn undo file.
+  const int64_t fileSize = whole ? SampleFileSize(file) : -1;
+  const int64_t offset = whole ? static_cast<int64_t>(GetLittle(content.data() + 8, 8)) : -1;
+  const std::size_t stored = whole ? content.size() - kUndoHeadSize : 0;
+  const bool fits = whole && offset >= static_cast<int64_t>(kSampleFileHeaderSize) &&
+                    fileSize >= 0 && offset <= fileSize && stored >= kSampleBlockHeaderSize &&
+                    DecodeSampleBlockHeader(content.data() + kUndoHeadSize).compressedLength ==
+                        stored - kSampleBlockHeaderSize;
+  if (fits) {
     const std::vector<uint8_t> bytes(content.begin() + kUndoHeadSize, content.end());
     if (PutBlockBack(file, offset, bytes) == 0) {
       error = "Cannot write " + samplePath;

@@ -7,6 +7,8 @@
 #include <filesystem>
 
 #include "core/lookups.h"
+#include "input/control_keywords.h"
+#include "input/data_fields.h"
 #include "runfiles/sample_block.h"
 
 namespace mixora {
@@ -31,12 +33,15 @@ uint64_t Times(uint64_t a, uint64_t b) {
 }
 
 // Reads sections of the content, never past its end. After the first
-// failure every read fails and ok() stays false.
+// failure every read fails, ok() stays false and why() says what the first
+// failure was. The section being read names a read that runs past the end.
 class Cursor {
  public:
   explicit Cursor(RunControlContent& content) : c_(content) {}
 
   bool ok() const { return ok_; }
+  const std::string& why() const { return why_; }
+  void Section(const char* name) { section_ = name; }
   uint64_t Remaining() const { return ok_ ? c_.bytes.size() - c_.pos : 0; }
 
   bool Take(void* out, uint64_t n) {
@@ -79,7 +84,12 @@ class Cursor {
     return ok_;
   }
   bool Check(bool condition) { return condition ? ok_ : Fail(); }
-  bool Fail() {
+  bool Check(bool condition, const std::string& problem) {
+    return condition ? ok_ : Fail(problem);
+  }
+  bool Fail() { return Fail(std::string("the content ends inside ") + section_); }
+  bool Fail(const std::string& problem) {
+    if (ok_) why_ = problem;
     ok_ = false;
     return false;
   }
@@ -87,19 +97,70 @@ class Cursor {
  private:
   RunControlContent& c_;
   bool ok_ = true;
+  const char* section_ = "the settings";
+  std::string why_;
 };
+
+std::string Said(const char* format, long long a, long long b = 0, long long c = 0) {
+  char text[300];
+  std::snprintf(text, sizeof text, format, a, b, c);
+  return text;
+}
+
+// The stored settings passed the keyword ranges when the run was loaded;
+// a value outside them is damage, and would mislead the sampler or the
+// reports (an infinite Percentile prints "-nan", ThinIse 0 divides by zero).
+bool CheckSettings(Cursor& in, const RunSettings& settings) {
+  const KeywordSpec* rows = TextKeywordTable();
+  for (std::size_t r = 0; r < TextKeywordCount(); ++r) {
+    const KeywordSpec& row = rows[r];
+    // A run loaded from a SPAM control file takes its levels from the stock
+    // block, which may have none; the level count is checked with the arrays.
+    if (std::strcmp(row.name, "Levels") == 0) continue;
+    // Text settings may be empty for runs loaded from SPAM control files;
+    // they must still end inside their fields.
+    std::string problem = KeywordRangeProblem(row, &settings);
+    if (problem.empty() || (row.type == kKeywordText && problem.rfind("Missing ", 0) == 0))
+      continue;
+    return in.Fail(problem + " (the file holds " + FormatKeyword(row, &settings) + ")");
+  }
+  return true;
+}
+
+// Every entry up to the first -1 names a stock of the run, as the load
+// checked.
+bool CheckStartStocks(Cursor& in, const RunRecord& r) {
+  for (int32_t id : r.settings.StartStock) {
+    if (id == -1) break;
+    if (FindValue(r.stockId, id) < 0)
+      return in.Fail(Said("StartStock %lld is not a stock of the run", id));
+  }
+  return true;
+}
+
+bool NonNegativeFinite(double value) { return value >= 0.0 && value <= 1.7976931348623157e308; }
 
 bool ValidCount(int32_t n) { return n >= 0; }
 bool ValidWidth(int32_t w) { return w >= 0 && w <= kMaxNameWidth; }
 
-void ShowInformation(const Interaction& ui, const char* text) {
-  ShowMessage(ui, kMbIconInformation, "%s", text);
+// The message a read shows, followed by the file and what is wrong with it.
+void ShowReadFailure(const Interaction& ui, const char* text, const std::string& path,
+                     const std::string& why) {
+  ShowMessage(ui, kMbIconInformation, "%s\r\n%s\r\n%s", text, path.c_str(), why.c_str());
+}
+
+void ShowFormatFailure(const Interaction& ui, const std::string& path, const std::string& why) {
+  ShowMessage(ui, kMbIconError, "Invalid File format:\r\n%s\r\n%s", path.c_str(), why.c_str());
 }
 
 // Items 2 to 17: everything up to the groups.
 bool ReadCommonSections(Cursor& in, RunRecord& r) {
   int32_t S = r.settings.NumberOfStocks, C = r.settings.NumberOfChars, V = r.settings.Levels;
-  if (!in.Check(ValidCount(S) && ValidCount(C) && V >= 0 && V <= 5)) return false;
+  if (!CheckSettings(in, r.settings)) return false;
+  if (!in.Check(ValidCount(S) && ValidCount(C) && V >= 0 && V <= 5,
+                Said("Levels not 0 - 5 (the file holds %lld)", V)))
+    return false;
+  in.Section("the counts");
   r.maxAlleles = in.Int();
   r.charNameWidth = in.Int();
   r.stockNameWidth = in.Int();
@@ -108,15 +169,21 @@ bool ReadCommonSections(Cursor& in, RunRecord& r) {
   r.fishCount = in.Int();
   r.badCount = in.Int();
   r.fishNameWidth = in.Int();
-  if (!in.Check(ValidCount(r.maxAlleles) && ValidCount(r.groupCount) && ValidCount(r.fishCount) &&
-                ValidCount(r.badCount) && ValidWidth(r.charNameWidth) &&
-                ValidWidth(r.stockNameWidth) && ValidWidth(r.groupNameWidth) &&
-                ValidWidth(r.fishNameWidth)))
+  if (!in.Check(r.maxAlleles >= 1 && r.maxAlleles <= kMaxAllelePositions,
+                Said("largest allele count %lld not 1 - %lld", r.maxAlleles, kMaxAllelePositions)) ||
+      !in.Check(ValidCount(r.groupCount), Said("group count %lld below 0", r.groupCount)) ||
+      !in.Check(ValidCount(r.fishCount), Said("fish count %lld below 0", r.fishCount)) ||
+      !in.Check(ValidCount(r.badCount), Said("left-out fish count %lld below 0", r.badCount)) ||
+      !in.Check(ValidWidth(r.charNameWidth) && ValidWidth(r.stockNameWidth) &&
+                    ValidWidth(r.groupNameWidth) && ValidWidth(r.fishNameWidth),
+                "a name width out of range"))
     return false;
+  in.Section("the characters");
   in.Ints(r.alleleCount, static_cast<uint64_t>(C));
   in.Ints(r.charId, static_cast<uint64_t>(C));
   in.Ints(r.isLocus, static_cast<uint64_t>(C));
   in.Names(r.charNames, static_cast<uint64_t>(C), r.charNameWidth);
+  in.Section("the stocks");
   in.Ints(r.stockId, static_cast<uint64_t>(S));
   in.Names(r.stockNames, static_cast<uint64_t>(S), r.stockNameWidth);
   r.groupAt.assign(static_cast<std::size_t>(V), {});
@@ -124,18 +191,30 @@ bool ReadCommonSections(Cursor& in, RunRecord& r) {
   if (!in.ok()) return false;
   // Every later array is strided by A, so an allele count above it would
   // send readers of the counts past their rows.
-  for (int32_t alleles : r.alleleCount)
-    if (!in.Check(alleles >= 0 && alleles <= r.maxAlleles)) return false;
-  return true;
+  for (std::size_t c = 0; c < r.alleleCount.size(); ++c) {
+    const int32_t alleles = r.alleleCount[c];
+    if (!in.Check(alleles >= 0 && alleles <= r.maxAlleles,
+                  "character " + r.charNames[c] +
+                      Said(": allele count %lld not 0 - %lld", alleles, r.maxAlleles)))
+      return false;
+  }
+  return CheckStartStocks(in, r);
 }
 
 // Items 18 to 20 as stored.
 bool ReadGroups(Cursor& in, RunRecord& r) {
+  in.Section("the groups");
   uint64_t G = static_cast<uint64_t>(r.groupCount);
   in.Ints(r.groupLevel, G);
   in.Ints(r.groupId, G);
   in.Names(r.groupNames, G, r.groupNameWidth);
-  return in.ok();
+  if (!in.ok()) return false;
+  for (int32_t level : r.groupLevel)
+    if (!in.Check(level >= 0 && level < r.settings.Levels,
+                  Said("a group of level %lld; the run has %lld levels", level + 1LL,
+                       r.settings.Levels)))
+      return false;
+  return true;
 }
 
 // Items 21 to 30, every mixture and fish.
@@ -145,13 +224,27 @@ bool ReadBaselineAndMixture(Cursor& in, RunRecord& r) {
   uint64_t A = static_cast<uint64_t>(r.maxAlleles);
   uint64_t F = static_cast<uint64_t>(r.fishCount);
   uint64_t E = static_cast<uint64_t>(r.badCount);
+  in.Section("the baseline");
   in.Ints(r.counts, Times(Times(S, C), A));
+  in.Section("the priors");
   in.Doubles(r.allelePrior, Times(C, A));
   in.Doubles(r.lambda, C);
   in.Doubles(r.beta, S);
+  if (!in.ok()) return false;
+  // The sampler adds counts to priors and draws from them: a negative or
+  // non-finite one would give it NaN weights.
+  for (int32_t n : r.counts)
+    if (!in.Check(n >= 0 && n <= kMaxBaselineCount, Said("a baseline allele count of %lld", n)))
+      return false;
+  for (const std::vector<double>* priors : {&r.allelePrior, &r.beta})
+    for (double v : *priors)
+      if (!in.Check(NonNegativeFinite(v), "a prior out of range")) return false;
+  for (double v : r.lambda)
+    if (!in.Check(NonNegativeFinite(v), "a prior weight out of range")) return false;
+  in.Section("the mixtures");
   r.mixtureTitle = in.Text(kMixtureTitleField);
   r.mixtureCount = in.Int();
-  if (!in.Check(ValidCount(r.mixtureCount)) ||
+  if (!in.Check(ValidCount(r.mixtureCount), Said("mixture count %lld below 0", r.mixtureCount)) ||
       !in.Check(Times(static_cast<uint64_t>(r.mixtureCount), kMixtureRecordSize) <= in.Remaining()))
     return false;
   r.mixtures.resize(static_cast<std::size_t>(r.mixtureCount));
@@ -166,9 +259,16 @@ bool ReadBaselineAndMixture(Cursor& in, RunRecord& r) {
     m.area = in.Text(50);
     m.gear = in.Text(100);
     // Mixtures are consecutive runs of the stored fish.
-    if (!in.Check(m.firstIndividual >= previous && m.firstIndividual <= F)) return false;
+    if (!in.Check(m.firstIndividual >= previous && m.firstIndividual <= F,
+                  Said("mixture %lld starts at stored fish %lld, out of order or beyond the "
+                       "%lld fish",
+                       static_cast<long long>(&m - r.mixtures.data()) + 1,
+                       static_cast<long long>(m.firstIndividual) + 1,
+                       static_cast<long long>(F))))
+      return false;
     previous = m.firstIndividual;
   }
+  in.Section("the fish");
   in.Ints(r.genotypes, Times(Times(F, C), 2));
   in.Names(r.fishNames, F, r.fishNameWidth);
   if (E > 0) {
@@ -181,7 +281,10 @@ bool ReadBaselineAndMixture(Cursor& in, RunRecord& r) {
     for (uint64_t c = 0; c < C; ++c)
       for (uint64_t j = 0; j < 2; ++j) {
         int32_t position = r.genotypes[(f * C + c) * 2 + j];
-        if (!in.Check(position >= 0 && position <= r.alleleCount[c])) return false;
+        if (!in.Check(position >= 0 && position <= r.alleleCount[c],
+                      "fish " + r.fishNames[f] + " at character " + r.charNames[c] +
+                          Said(": allele %lld not 0 - %lld", position, r.alleleCount[c])))
+          return false;
       }
   return true;
 }
@@ -199,7 +302,7 @@ std::unique_ptr<RunRecord> DecodeCommon(RunControlContent& content, const std::s
   Cursor in(content);
   auto record = std::make_unique<RunRecord>();
   if (!in.Take(&record->settings, sizeof record->settings)) {
-    ShowMessage(ui, kMbIconError, "Invalid File format:\r\n%s", path.c_str());
+    ShowFormatFailure(ui, path, in.why());
     return nullptr;
   }
   uint8_t version = record->settings.FileKinds[3];
@@ -210,7 +313,7 @@ std::unique_ptr<RunRecord> DecodeCommon(RunControlContent& content, const std::s
     return nullptr;
   }
   if (!ReadCommonSections(in, *record)) {
-    ShowMessage(ui, kMbIconError, "Invalid File format:\r\n%s", path.c_str());
+    ShowFormatFailure(ui, path, in.why());
     return nullptr;
   }
   return record;
@@ -244,22 +347,33 @@ bool OpenRunControlContent(const std::string& path, const Interaction& ui, RunCo
     return false;
   }
   SampleBlockHeader header = DecodeSampleBlockHeader(head);
-  bool ok = header.compressedLength <= fileSize - sizeof head &&
-            header.uncompressedLength <= Times(header.compressedLength, kMaxInflation) + 64;
+  std::string why;
+  if (header.compressedLength > fileSize - sizeof head)
+    why = Said("the block claims %lld compressed bytes; the file holds %lld", header.compressedLength,
+               static_cast<long long>(fileSize - sizeof head));
+  else if (header.uncompressedLength > Times(header.compressedLength, kMaxInflation) + 64)
+    why = Said("the block claims %lld bytes from %lld compressed bytes, more than compression gives",
+               header.uncompressedLength, header.compressedLength);
   std::vector<uint8_t> compressed;
-  if (ok) {
+  if (why.empty()) {
     compressed.resize(header.compressedLength);
-    ok = std::fread(compressed.data(), 1, compressed.size(), file) == compressed.size();
+    if (std::fread(compressed.data(), 1, compressed.size(), file) != compressed.size())
+      why = "the file could not be read to its end";
   }
   std::fclose(file);
-  if (ok) {
+  if (why.empty()) {
     content.bytes.resize(header.uncompressedLength);
-    ok = DecompressSampleBlock(header, compressed.data(), compressed.size(), content.bytes.data(),
-                               content.bytes.size()) == BlockStatus::kOk;
+    const BlockStatus status = DecompressSampleBlock(header, compressed.data(), compressed.size(),
+                                                     content.bytes.data(), content.bytes.size());
+    if (status == BlockStatus::kCorrupt)
+      why = Said("the compressed data is damaged or does not give its stated %lld bytes",
+                 header.uncompressedLength);
+    else if (status != BlockStatus::kOk)
+      why = DescribeBlockStatus(status);
   }
-  if (!ok) {
+  if (!why.empty()) {
     content.bytes.clear();
-    ShowMessage(ui, kMbIconError, "Invalid File format:\r\n%s", path.c_str());
+    ShowFormatFailure(ui, path, why);
     return false;
   }
   return true;
@@ -278,7 +392,7 @@ std::unique_ptr<RunRecord> DecodeNewControl(RunControlContent& content, const st
   if (!record) return nullptr;
   Cursor in(content);
   if (!ReadGroups(in, *record) || !ReadBaselineAndMixture(in, *record)) {
-    ShowInformation(ui, "Error reading NewControl");
+    ShowReadFailure(ui, "Error reading NewControl", path, in.why());
     return nullptr;
   }
   record->controlPath = path;
@@ -301,9 +415,10 @@ std::unique_ptr<RunRecord> DecodeRunControl(RunControlContent& content, const st
   if (!record) return nullptr;
   RunRecord& r = *record;
   Cursor in(content);
-  bool ok = ReadGroups(in, r) && ReadBaselineAndMixture(in, r) && p >= 0 && p < r.mixtureCount;
-  if (!ok) {
-    ShowInformation(ui, "Error reading pControl");
+  if (ReadGroups(in, r) && ReadBaselineAndMixture(in, r) && !(p >= 0 && p < r.mixtureCount))
+    in.Fail(Said("mixture %lld asked for; the file holds %lld", p + 1LL, r.mixtureCount));
+  if (!in.ok()) {
+    ShowReadFailure(ui, "Error reading pControl", path, in.why());
     return nullptr;
   }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/atomic_file.h"
 #include "core/lookups.h"
 #include "runfiles/run_control_pieces.h"
 #include "runfiles/run_control_reader.h"
@@ -121,18 +122,21 @@ std::vector<uint8_t> EncodeRunControlContent(const RunRecord& p) {
 
 int WriteRunControlFile(const std::string& path, const RunRecord& pieces, const Interaction& ui) {
   std::vector<uint8_t> content = EncodeRunControlContent(pieces);
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) {
+  // Compressed in memory and written whole beside the old file, which is
+  // replaced only by a complete new one: the bytes are those an in-place
+  // compression gives, without the moment at which neither file is whole.
+  std::vector<uint8_t> block;
+  PendingFile pending;
+  std::FILE* file = nullptr;
+  bool ok = content.size() < (1ull << 32) &&
+            EncodeSampleBlock(content.data(), 1, content.size(), block) == BlockStatus::kOk &&
+            (file = OpenPendingFile(pending, path)) != nullptr;
+  ok = ok && std::fwrite(block.data(), 1, block.size(), file) == block.size();
+  if (!ok || CommitPendingFile(pending) == 0) {
     ShowFailure(ui, "Cannot Open\r\n%s\r\nfor writing", path);
     return 0;
   }
-  bool ok = std::fwrite(content.data(), 1, content.size(), file) == content.size();
-  ok = (std::fclose(file) == 0) && ok;
-  if (!ok) {
-    ShowFailure(ui, "Cannot Open\r\n%s\r\nfor writing", path);
-    return 0;
-  }
-  return CompressFileInPlace(path, ui);
+  return 1;
 }
 
 int CompressFileInPlace(const std::string& path, const Interaction& ui) {

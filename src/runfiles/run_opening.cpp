@@ -107,9 +107,14 @@ RunRecord* OpenRun(RunSession& session, const Interaction& ui, const std::string
     if (CreateChain(session, c) < 0) break;
     Chain& chain = *session.chains[c];
     chain.resume = 0;
-    if (HasRestartFile(chain) &&
-        TransferRestartFile(chain, kRestartRead, kRestartChecksOnly) == 1)
-      chain.resume = 1;
+    // Chains about to be rerun replace their restart files unread, so a
+    // damaged one is no reason for a message.
+    if (!session.rerun && HasRestartFile(chain)) {
+      if (TransferRestartFile(chain, kRestartRead, kRestartChecksOnly) == 1)
+        chain.resume = 1;
+      else
+        chain.restartRefused = true;
+    }
     chain.runState.store(kChainStopped);
   }
   OpenSummary(current, ui);

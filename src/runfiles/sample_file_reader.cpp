@@ -59,12 +59,42 @@ uint32_t LoadBlockHere(SampleFileReader& reader) {
     reader.error = BlockMessage(reader, offset, DescribeBlockStatus(status));
     return 0;
   }
+  // The zlib checksum only proves the block is what was compressed; values
+  // a chain never writes mean the block was altered before that.
+  const std::string wrong = SampleRecordsProblem(reader.header, reader.block.data(), spot.header.count);
+  if (!wrong.empty()) {
+    reader.error = BlockMessage(reader, offset, wrong);
+    return 0;
+  }
   reader.blockRecords = spot.header.count;
   reader.blockOffset = offset;
   return spot.header.count;
 }
 
 }  // namespace
+
+std::string SampleRecordsProblem(const SampleFileHeader& header, const uint8_t* records,
+                                 uint32_t count) {
+  if (header.elementSize != kCompositionElementSize) return {};
+  constexpr uint64_t kWhole = 100000000;
+  const uint8_t* p = records;
+  for (uint32_t r = 0; r < count; ++r) {
+    uint64_t sum = 0;
+    for (uint32_t i = 0; i < header.valuesPerRecord; ++i, p += 4) {
+      const uint32_t v = static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+      if (v > kWhole)
+        return Format("record %u of the block: stock %u holds %u, above the whole (100000000)",
+                      r + 1, i + 1, v);
+      sum += v;
+    }
+    if (sum > kWhole)
+      return Format("record %u of the block: its proportions add up to %llu, above the whole "
+                    "(100000000)",
+                    r + 1, static_cast<unsigned long long>(sum));
+  }
+  return {};
+}
 
 int64_t SampleFileSize(std::FILE* file) {
   off_t here = ftello(file);
@@ -261,6 +291,22 @@ int SummarizeSampleFile(const std::string& path, SampleFileSummary& summary, std
       if (walk != BlockWalk::kBlock) {
         summary.problem =
             Format("block at byte %lld: %s", static_cast<long long>(spot.offset), problem.c_str());
+        break;
+      }
+      // Sound means readable: every block is decompressed and its values
+      // checked, not only its header.
+      std::vector<uint8_t> records(spot.header.uncompressedLength);
+      BlockStatus status = BlockStatus::kOk;
+      if (fseeko(file, static_cast<off_t>(spot.offset + kSampleBlockHeaderSize), SEEK_SET) != 0)
+        status = BlockStatus::kTruncated;
+      else
+        status = ReadSampleBlockBody(file, spot.header, records.data(), records.size());
+      std::string wrong = status == BlockStatus::kOk
+                              ? SampleRecordsProblem(summary.header, records.data(), spot.header.count)
+                              : DescribeBlockStatus(status);
+      if (!wrong.empty()) {
+        summary.problem =
+            Format("block at byte %lld: %s", static_cast<long long>(spot.offset), wrong.c_str());
         break;
       }
       ++summary.blocks;

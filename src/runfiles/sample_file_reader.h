@@ -46,6 +46,13 @@ enum class BlockWalk {
 BlockWalk StepOverSampleBlock(std::FILE* file, const SampleFileHeader& header, int64_t fileSize,
                               SampleBlockSpot& spot, std::string& problem);
 
+// Whether the records of a decompressed block hold values a chain can write:
+// in a stock composition file (element size 4) every value is a proportion
+// scaled by 1e8 and truncated, so no value and no record's sum exceeds 1e8.
+// Empty when they do; else which record is wrong and how.
+std::string SampleRecordsProblem(const SampleFileHeader& header, const uint8_t* records,
+                                 uint32_t count);
+
 // The size of an open file (-1 when it cannot be found); the position is kept.
 int64_t SampleFileSize(std::FILE* file);
 
@@ -88,9 +95,10 @@ struct SampleFileSummary {
   std::string problem;           // first damage found; empty for a sound file
 };
 
-// Reads the header and walks the block headers. Returns 1 when the file
-// could be opened and begins with the sample file magic (summary.problem
-// then tells whether the rest is sound), else 0 with error set.
+// Reads the header and every block, decompressing each and checking its
+// values. Returns 1 when the file could be opened and begins with the sample
+// file magic (summary.problem then tells whether the rest is sound), else 0
+// with error set.
 int SummarizeSampleFile(const std::string& path, SampleFileSummary& summary, std::string& error);
 
 }  // namespace mixora

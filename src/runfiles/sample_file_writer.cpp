@@ -284,6 +284,22 @@ int ResumeSampleFile(SampleFileWriter& w, uint32_t recordsToKeep, std::string& e
       return 0;
     }
     if (walk != BlockWalk::kBlock) break;
+    // New records must not be appended to a file whose kept records cannot
+    // be read back: every kept block is decompressed and checked first.
+    {
+      std::vector<uint8_t> records(spot.header.uncompressedLength);
+      BlockStatus status = BlockStatus::kTruncated;
+      if (fseeko(w.file, static_cast<off_t>(spot.offset + kSampleBlockHeaderSize), SEEK_SET) == 0)
+        status = ReadSampleBlockBody(w.file, spot.header, records.data(), records.size());
+      std::string wrong = status == BlockStatus::kOk
+                              ? SampleRecordsProblem(header, records.data(), spot.header.count)
+                              : DescribeBlockStatus(status);
+      if (!wrong.empty()) {
+        error = Describe("Corrupt file\r\n%s\r\n%s", w.path,
+                         "block at byte " + std::to_string(spot.offset) + ": " + wrong);
+        return 0;
+      }
+    }
     haveLast = true;
     last = spot;
     keptInLast = static_cast<uint32_t>(

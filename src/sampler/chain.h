@@ -154,6 +154,10 @@ struct Chain {
   // per chain. Started and stopped by the chain's own thread.
   std::unique_ptr<ChainWorkers> workers;
   int32_t resume = 0;  // 1: continue from the restart file
+  // The chain's restart file exists but was refused (damaged, or from
+  // another run). Such a chain is not started unless it is rerun: starting
+  // it afresh would throw its samples away.
+  bool restartRefused = false;
   // Set by the chain thread as it moves through an iteration; shown while it
   // runs and judged only after the join. Relaxed for the same reason as
   // iteration.

@@ -225,10 +225,19 @@ int PrepareChain(RunSession& session, Chain& chain, int32_t reps) {
   }
 
   bool resuming = chain.resume != 0;
-  if (resuming && TransferRestartFile(chain, kRestartRead, kRestartFull) == 1) {
+  // Only a missing restart file means a fresh start; one that exists and is
+  // refused leaves the chain and all its files as they are.
+  if (resuming && access(RestartFilePath(chain).c_str(), F_OK) == 0) {
+    if (chain.restartRefused || TransferRestartFile(chain, kRestartRead, kRestartFull) != 1) {
+      chain.restartRefused = true;
+      chain.resume = 0;
+      ReleaseSamplerArrays(chain);
+      return 0;
+    }
     chain.startIteration = chain.iteration.load() + 1;
     chain.endIteration = reps;
   } else {
+    chain.restartRefused = false;
     resuming = false;
     chain.resume = 0;
     // A fresh start is the chain as created, whatever an earlier restart
@@ -286,6 +295,7 @@ int StartChains(RunSession& session, std::span<const int> indexes) {
   if (session.run == nullptr) return -1;
   int started = 0;
   bool failed = false;
+  session.failedChain = -1;
   if (session.mixtureMarked) {
     for (int index : indexes) {
       if (!InRange(session, index) || ChainHasThread(session, index)) continue;
@@ -298,6 +308,7 @@ int StartChains(RunSession& session, std::span<const int> indexes) {
         continue;
       }
       if (PrepareChain(session, chain, session.numberOfReps) == 0) {
+        session.failedChain = index;
         failed = true;
         break;
       }

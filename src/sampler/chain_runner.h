@@ -25,8 +25,10 @@ inline constexpr const char* kPriorityNames[4] = {"Lowest", "Lower", "Normal", "
 int CreateChain(RunSession& session, int index);
 
 // Prepares chain `chain` for a start that runs to iteration reps: sampler
-// arrays; when resuming, the restart file read in full (failing that, a
-// fresh start); for a fresh start the seeds and starting stocks it was
+// arrays; when resuming, the restart file read in full (a missing one means
+// a fresh start; one that exists but is refused, now or when the run was
+// opened, fails the preparation with restartRefused set and nothing of the
+// chain's files touched); for a fresh start the seeds and starting stocks it was
 // created with, record totals 0, clock reset, iteration 1, and its old
 // restart file removed once the new outputs are open; the outputs opened
 // (appending when resuming); generators installed (seeded unless resuming);

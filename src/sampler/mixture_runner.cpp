@@ -90,6 +90,8 @@ class Driver {
     outcome_.mixtures.push_back(MixtureOutcome{p, false, {}, {}});
     // Later mixtures reopen the same file, keeping the number of reps.
     const std::string path = session_.run == nullptr ? path_ : std::string();
+    // Set before the opening, whose restart-file probe a rerun skips.
+    session_.rerun = options_.rerun;
     if (OpenRun(session_, ui_, path, p) == nullptr) {
       outcome_.failure = "cannot open mixture " + std::to_string(p + 1) + " of " + path_;
       return false;
@@ -148,6 +150,17 @@ class Driver {
     session_.rerun = options_.rerun;
     session_.threadsPerChain = options_.threadsPerChain;
     StartChains(session_, Requested());
+    MixtureOutcome& mixture = outcome_.mixtures.back();
+    mixture.failedChain = session_.failedChain;
+    if (mixture.failedChain >= 0) {
+      mixture.restartRefused = session_.chains[mixture.failedChain]->restartRefused;
+      const std::vector<int> requested = Requested();
+      bool after = false;
+      for (int c : requested) {
+        if (after) mixture.notStarted.push_back(c);
+        after = after || c == mixture.failedChain;
+      }
+    }
   }
 
   bool StopAsked() const {

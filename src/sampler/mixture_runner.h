@@ -47,6 +47,12 @@ struct MixtureOutcome {
   bool opened = false;
   std::vector<int> completed;   // chains that reached the number of reps
   std::vector<int> incomplete;  // requested chains that did not
+  // The chain that could not be prepared, which kept the later requested
+  // chains from starting, or -1; and whether that was because its restart
+  // file was refused.
+  int failedChain = -1;
+  bool restartRefused = false;
+  std::vector<int> notStarted;  // requested chains after failedChain
 };
 
 struct MixtureRunOutcome {

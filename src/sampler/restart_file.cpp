@@ -43,6 +43,12 @@ constexpr const char* kCheckNames[kCheckCount] = {"RANGEN",  "MAXMISSINGLOCI", "
 // ran2 works modulo 714025; a value outside would index past its table.
 constexpr int32_t kRan2Modulus = 714025;
 
+// Proportions and frequencies are normalised draws: their sums differ from 1
+// only by rounding, far below this. A damaged value (2.0, 1e308) is far above.
+constexpr double kSumTolerance = 1e-6;
+
+bool IsShare(double value) { return value >= 0.0 && value <= 1.0; }  // false for NaN too
+
 const Interaction& ChainUi(const Chain& chain) {
   static const Interaction kNobody{};
   return chain.ui != nullptr ? *chain.ui : kNobody;
@@ -165,38 +171,83 @@ class RestartReader {
     chain_.resume = 0;
     return 0;
   }
-  int Invalid(const char* reason) {
+  int Invalid(const std::string& reason) {
     ShowMessage(ChainUi(chain_), ChainBox(chain_, kMbIconError),
-                "Invalid Restart File:\r\n%s\r\n%s", path_.c_str(), reason);
+                "Invalid Restart File:\r\n%s\r\n%s", path_.c_str(), reason.c_str());
     return Refuse();
   }
   bool ReadExactly(void* destination, std::size_t n) {
     return std::fread(destination, 1, n, file_) == n;
   }
   int ReadBody();
-  bool ValuesInRange() const;
+  std::string ChainValuesProblem() const;
+  std::string SharesProblem() const;
   const char* StatesOutOfRange() const;
   void CommitChainValues();
 
   Chain& chain_;
   const std::string& path_;
   std::FILE* file_ = nullptr;
+  uint64_t fileSize_ = 0;
   RestartContents in_;
 };
 
-bool RestartReader::ValuesInRange() const {
+// The totals follow from the iteration: a record is kept at every ThinSta-th
+// (ThinIse-th) iteration from the first. Totals that disagree would make the
+// resumed chain cut its sample files at the wrong record.
+std::string RestartReader::ChainValuesProblem() const {
   const int32_t iteration = in_.values[0];
-  return iteration >= 0 && in_.values[4] >= 0 && in_.values[4] <= iteration &&
-         in_.values[5] >= 0 && in_.values[5] <= iteration;
+  if (iteration < 0) return "chain values out of range";
+  const RunSettings& s = chain_.run->settings;
+  if (s.ThinSta <= 0 || s.ThinIse <= 0) return "chain values out of range";
+  const int32_t assignments = iteration / s.ThinSta, compositions = iteration / s.ThinIse;
+  if (in_.values[4] != assignments || in_.values[5] != compositions) {
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "record totals %d and %d do not follow from iteration %d (expected %d and %d)",
+                  in_.values[4], in_.values[5], iteration, assignments, compositions);
+    return text;
+  }
+  return {};
+}
+
+// Every proportion and frequency is a share of a normalised draw, and each
+// set of them sums to 1.
+std::string RestartReader::SharesProblem() const {
+  double total = 0.0;
+  for (std::size_t s = 0; s < in_.proportions.size(); ++s) {
+    if (!IsShare(in_.proportions[s])) return "stock proportions out of range";
+    total += in_.proportions[s];
+  }
+  if (!(std::fabs(total - 1.0) <= kSumTolerance)) return "stock proportions do not sum to 1";
+  const SamplerArrays& a = chain_.arrays;
+  const RunRecord& run = *chain_.run;
+  for (int32_t s = 0; s < a.stocks; ++s) {
+    for (int32_t c = 0; c < a.characters; ++c) {
+      const std::size_t at = (static_cast<std::size_t>(s) * a.characters + c) * a.slots;
+      const int32_t alleles = run.alleleCount[static_cast<std::size_t>(c)];
+      double sum = 0.0;
+      for (int32_t k = 0; k < a.slots; ++k) {
+        const double f = in_.frequencies[at + static_cast<std::size_t>(k)];
+        if (!IsShare(f)) return "allele frequencies out of range";
+        if (k < alleles) sum += f;
+      }
+      if (alleles > 0 && !(std::fabs(sum - 1.0) <= kSumTolerance)) {
+        const std::string stock = static_cast<std::size_t>(s) < run.stockNames.size()
+                                      ? run.stockNames[static_cast<std::size_t>(s)]
+                                      : std::to_string(s + 1);
+        const std::string character = static_cast<std::size_t>(c) < run.charNames.size()
+                                          ? run.charNames[static_cast<std::size_t>(c)]
+                                          : std::to_string(c + 1);
+        return "allele frequencies of stock " + stock + " at character " + character +
+               " do not sum to 1";
+      }
+    }
+  }
+  return {};
 }
 
 const char* RestartReader::StatesOutOfRange() const {
-  for (double p : in_.proportions) {
-    if (!std::isfinite(p) || p < 0) return "stock proportions out of range";
-  }
-  for (double f : in_.frequencies) {
-    if (!std::isfinite(f) || f < 0) return "allele frequencies out of range";
-  }
   const bool mtOk = in_.mt.index >= 0 && in_.mt.index <= kMt19937Words + 1;
   const bool randLibOk = in_.randLib.s1 >= 0 && in_.randLib.s1 < kRandLibModulus1 &&
                          in_.randLib.s2 >= 0 && in_.randLib.s2 < kRandLibModulus2;
@@ -204,6 +255,16 @@ const char* RestartReader::StatesOutOfRange() const {
                 in_.ran2.iy < kRan2Modulus;
   for (int32_t v : in_.ran2.table) ran2Ok = ran2Ok && v >= 0 && v < kRan2Modulus;
   if (!mtOk || !randLibOk || !ran2Ok) return "generator state out of range";
+  // The gamma routine's retained values are finite working values of earlier
+  // draws; anything else would poison the next deviate.
+  GeneratorHandle retained;
+  LoadGeneratorHandle(retained, in_.handle);
+  for (double v : {retained.aaa, retained.s2, retained.s, retained.d, retained.t, retained.x,
+                   retained.u, retained.r, retained.q0, retained.b, retained.b0, retained.si,
+                   retained.c, retained.v, retained.q, retained.e, retained.w, retained.p,
+                   retained.result, retained.aa}) {
+    if (!std::isfinite(v)) return "generator state out of range";
+  }
   return nullptr;
 }
 
@@ -218,6 +279,11 @@ void RestartReader::CommitChainValues() {
 
 int RestartReader::Read(int full) {
   file_ = std::fopen(path_.c_str(), "rb");
+  struct stat info {};
+  if (file_ != nullptr && (fstat(fileno(file_), &info) != 0 || !S_ISREG(info.st_mode))) {
+    std::fclose(file_);
+    file_ = nullptr;
+  }
   if (file_ == nullptr) {
     if (full == kRestartChecksOnly) {
       ShowMessage(ChainUi(chain_), ChainBox(chain_, kMbIconWarning),
@@ -233,6 +299,7 @@ int RestartReader::Read(int full) {
     return Refuse();
   }
   if (got < sizeof head) return Invalid("the file ends early");
+  fileSize_ = static_cast<uint64_t>(info.st_size);
   for (int k = 0; k < 6; ++k) in_.values[k] = GetI32(head + kChainValuesAt + 4 * k);
   for (int k = 0; k < kCheckCount; ++k) in_.checks[k] = GetI32(head + kCheckValuesAt + 4 * k);
   for (int k = 0; k < 4; ++k) in_.startStocks[k] = GetI32(head + kStartStocksAt + 4 * k);
@@ -253,7 +320,7 @@ int RestartReader::Read(int full) {
                 FormatStartStocks(chain_.startStocks).c_str());
     return Refuse();
   }
-  if (!ValuesInRange()) return Invalid("chain values out of range");
+  if (std::string problem = ChainValuesProblem(); !problem.empty()) return Invalid(problem);
   if (full == kRestartChecksOnly) {
     CommitChainValues();
     return 1;
@@ -278,6 +345,17 @@ int RestartReader::ReadBody() {
       !PlausibleBlockLengths(header.uncompressedLength, header.compressedLength)) {
     return Invalid("the frequency block does not fit the run");
   }
+  // The stored length is checked against what the file holds before any
+  // memory is taken for it: a damaged length must not cost gigabytes.
+  const uint64_t expected = RestartFileBytes(a.stocks, header.compressedLength);
+  if (header.compressedLength > fileSize_) {
+    char text[160];
+    std::snprintf(text, sizeof text, "the frequency block claims %u bytes, more than the whole file",
+                  header.compressedLength);
+    return Invalid(text);
+  }
+  if (expected > fileSize_) return Invalid("the file ends early");
+  if (expected < fileSize_) return Invalid("the file is longer than its contents");
   std::vector<uint8_t> compressed(header.compressedLength);
   if (!ReadExactly(compressed.data(), compressed.size())) return Invalid("the file ends early");
   const BlockStatus status = DecompressSampleBlock(header, compressed.data(), compressed.size(),
@@ -294,6 +372,7 @@ int RestartReader::ReadBody() {
   std::memcpy(&in_.ran2, tail + at, kRan2Bytes);
   at += kRan2Bytes;
   std::memcpy(in_.handle, tail + at, kGeneratorHandleRecordSize);
+  if (std::string problem = SharesProblem(); !problem.empty()) return Invalid(problem);
   if (const char* problem = StatesOutOfRange()) return Invalid(problem);
 
   CommitChainValues();

@@ -98,6 +98,10 @@ struct RunSession {
   // iterations among (1 .. kMaxThreadsPerChain). The files a chain writes
   // are the same for every value; it is not part of the run.
   int32_t threadsPerChain = 1;
+
+  // The chain the last StartChains stopped at because it could not be
+  // prepared, or -1.
+  int32_t failedChain = -1;
   bool mixtureMarked = true;   // the current mixture is one to run
   NoticeQueue notices;
 

@@ -62,7 +62,15 @@ float DrawExponential(GeneratorHandle& handle) {
   return a + umin * kExpQ[0];
 }
 
-float DrawNormal(GeneratorHandle& handle) {
+namespace {
+
+// A standard normal deviate as its magnitude (never negative) and its sign.
+struct NormalDraw {
+  float magnitude;
+  bool negative;
+};
+
+NormalDraw DrawNormalParts(GeneratorHandle& handle) {
   float u = UniformSingle(handle);
   const float s = u > 0.5f ? 1.0f : 0.0f;
   u = u + (u - s);
@@ -125,8 +133,14 @@ float DrawNormal(GeneratorHandle& handle) {
       u = UniformSingle(handle);
     }
   }
-  float y = base + w;
-  return s == 1.0f ? -y : y;
+  return {base + w, s == 1.0f};
+}
+
+}  // namespace
+
+float DrawNormal(GeneratorHandle& handle) {
+  const NormalDraw normal = DrawNormalParts(handle);
+  return normal.negative ? -normal.magnitude : normal.magnitude;
 }
 
 double DrawGamma(GeneratorHandle& handle, double a) {
@@ -151,10 +165,15 @@ double DrawGamma(GeneratorHandle& handle, double a) {
     h.d = kSqrt32 - 12.0 * h.s;
   }
 
-  h.t = DrawNormal(h);
+  const NormalDraw normal = DrawNormalParts(h);
+  h.t = normal.negative ? -normal.magnitude : normal.magnitude;
   h.x = h.s + h.t / 2;
   h.result = h.x * h.x;
-  if (h.t >= 0.0) return h.result;
+  // t >= 0 exactly when the sign is positive or the magnitude is 0 (-0 >= 0).
+  // The sign is known from the deviate's first uniform, so asking it first
+  // settles this coin-toss branch long before the deviate itself is done,
+  // and a wrong guess costs far less.
+  if (!normal.negative || normal.magnitude == 0.0f) return h.result;
 
   h.u = NextUniform(h);
   if (h.d * h.u <= h.t * h.t * h.t) return h.result;

@@ -50,10 +50,10 @@ void ReportSystemError(const Interaction& ui, const std::string& what,
 }
 
 std::FILE* CreateOutputFile(const Interaction& ui, const std::string& path,
-                             bool& overwriteAll) {
+                             bool& overwriteAll, PendingFile& pending) {
   std::error_code ec;
   if (std::filesystem::exists(path, ec) && !AskOverwrite(ui, path, overwriteAll)) return nullptr;
-  std::FILE* file = std::fopen(path.c_str(), "wb");
+  std::FILE* file = std::filesystem::is_directory(path, ec) ? nullptr : OpenPendingFile(pending, path);
   if (!file) ShowMessage(ui, uint32_t{kMbOk} | kMbIconWarning, "Cannot Open %s", path.c_str());
   return file;
 }

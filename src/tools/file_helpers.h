@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "core/atomic_file.h"
 #include "core/interaction.h"
 
 namespace mixora {
@@ -21,10 +22,13 @@ void ReportSystemError(const Interaction& ui, const std::string& what, const std
 
 // Creates `path` for writing, replacing an existing file only after the
 // question "Overwrite %s" (Yes to All, Yes, No) unless `overwriteAll` is
-// already set; "Yes to All" sets it. Returns the open file, or null when the
-// answer was No or the file cannot be created ("Cannot Open %s" is then shown
-// with the warning icon).
-std::FILE* CreateOutputFile(const Interaction& ui, const std::string& path, bool& overwriteAll);
+// already set; "Yes to All" sets it. The file is written as `pending` (a
+// temporary file beside path, see CommitPendingFile) so an earlier file stays
+// whole until the new one is complete. Returns the open stream, or null when
+// the answer was No or the file cannot be created ("Cannot Open %s" is then
+// shown with the warning icon).
+std::FILE* CreateOutputFile(const Interaction& ui, const std::string& path, bool& overwriteAll,
+                            PendingFile& pending);
 
 // The text the folder chooser shows under its tree for a selected folder:
 // the path, a line break, the space available to the user in the size text

@@ -7,6 +7,7 @@
 #include <numeric>
 #include <vector>
 
+#include "core/atomic_file.h"
 #include "core/error_flags.h"
 #include "core/paths.h"
 #include "core/text_file.h"
@@ -56,11 +57,7 @@ std::string NameAt(const std::vector<std::string>& names, int i) {
 
 int WriteTextTo(const std::string& text, const std::string& path, std::FILE* stream) {
   if (stream) return std::fwrite(text.data(), 1, text.size(), stream) == text.size() ? 1 : 0;
-  std::FILE* out = std::fopen(path.c_str(), "wb");
-  if (!out) return 0;
-  bool ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-  ok = (std::fclose(out) == 0) && ok;
-  return ok ? 1 : 0;
+  return WriteWholeFile(path, text);
 }
 
 std::string FormatTalmoBaseline(const RunRecord& run) {

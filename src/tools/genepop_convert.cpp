@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "core/atomic_file.h"
 #include "core/lookups.h"
 #include "core/paths.h"
 #include "tools/genepop_label.h"
@@ -37,11 +38,9 @@ int32_t PositionOf(const std::vector<int32_t>& list, int32_t code) {
   return index < 0 ? 0 : index + 1;
 }
 
-// Closes the file and reports whether every byte reached it.
-bool Finish(std::FILE* out) {
-  bool ok = std::ferror(out) == 0;
-  return (std::fclose(out) == 0) && ok;
-}
+// Moves the pending output into place; false (and the output discarded) when
+// any byte did not reach it.
+bool Finish(PendingFile& out) { return CommitPendingFile(out) == 1; }
 
 bool SameFile(const std::string& a, const std::string& b) {
   if (a.empty() || b.empty()) return false;
@@ -77,7 +76,8 @@ void CopyLog(const LogBuffer& from, LogBuffer& to) {
 }  // namespace
 
 int WriteSpamBaselineOfSet(const GenepopSet& set, const std::string& path) {
-  std::FILE* out = std::fopen(path.c_str(), "wb");
+  PendingFile pending;
+  std::FILE* out = OpenPendingFile(pending, path);
   if (!out) return 0;
   const std::size_t loci = set.locusNames.size();
   std::vector<int32_t> counts(loci * kGenepopCodeLimit, 0);
@@ -108,7 +108,7 @@ int WriteSpamBaselineOfSet(const GenepopSet& set, const std::string& path) {
         ++counts[l * kGenepopCodeLimit + set.codes[(f * loci + l) * 2 + j]];
   }
   if (current >= 0) finishPopulation();
-  return Finish(out) ? 1 : 0;
+  return Finish(pending) ? 1 : 0;
 }
 
 namespace {
@@ -163,12 +163,18 @@ int ConvertMixture(const std::string& path, const std::string& outPath, const Lo
   PositionedMixture mixture;
   mixture.title = ConvertedMixtureTitle(file.title);
   mixture.locusNames = file.locusNames;
+  // The generated control file lists the baseline's loci; a mixture locus
+  // under another name would be refused by the first check of the run, so
+  // the conversion fails now, naming it, instead of reporting success.
   std::vector<int> baselineLocus(static_cast<std::size_t>(loci));
   for (int l = 0; l < loci; ++l) {
     baselineLocus[l] = FindName(table.names, file.locusNames[l]);
-    if (baselineLocus[l] < 0)
-      LogAppend(log, "Convert Info: locus %s is not in the baseline; its alleles are written as 0",
-                file.locusNames[l].c_str());
+    if (baselineLocus[l] < 0) {
+      LogAppend(log, "Locus %s of %s is not in the baseline; baseline and mixture must name their "
+                "loci alike",
+                file.locusNames[l].c_str(), path.c_str());
+      return -1;
+    }
   }
 
   std::string lastPop;
@@ -212,7 +218,8 @@ int ConvertMixture(const std::string& path, const std::string& outPath, const Lo
 
 int WriteGenepopControlFile(const GenepopSet& set, const std::string& path,
                             const std::string& baselineOut, const std::string& mixtureOut) {
-  std::FILE* out = std::fopen(path.c_str(), "wb");
+  PendingFile pending;
+  std::FILE* out = OpenPendingFile(pending, path);
   if (!out) return 0;
   const int populations = static_cast<int>(set.stockNames.size());
   // A population without individuals has no counts in the baseline, so it is
@@ -252,11 +259,18 @@ int WriteGenepopControlFile(const GenepopSet& set, const std::string& path,
     for (std::size_t g = 0; g < set.groupNames.size(); ++g)
       std::fprintf(out, "  1 %3d  %s\r\n", static_cast<int>(g) + 1, set.groupNames[g].c_str());
   }
-  return Finish(out) ? 1 : 0;
+  return Finish(pending) ? 1 : 0;
+}
+
+int CountStocksWithFish(const GenepopSet& set) {
+  int stocks = 0;
+  for (int size : set.populationSize) stocks += size > 0 ? 1 : 0;
+  return stocks;
 }
 
 int WritePositionedMixture(const PositionedMixture& mixture, const std::string& path) {
-  std::FILE* out = std::fopen(path.c_str(), "wb");
+  PendingFile pending;
+  std::FILE* out = OpenPendingFile(pending, path);
   if (!out) return 0;
   std::size_t longestName = 0;
   for (const std::string& name : mixture.fishNames) longestName = std::max(longestName, name.size());
@@ -276,7 +290,7 @@ int WritePositionedMixture(const PositionedMixture& mixture, const std::string& 
       std::fprintf(out, "\r\n");
     }
   }
-  return Finish(out) ? 1 : 0;
+  return Finish(pending) ? 1 : 0;
 }
 
 std::string GenepopOutputName(const std::string& inputName) {
@@ -336,6 +350,14 @@ int ConvertGenepopLabel(const std::string& baselineIn, const std::string& mixtur
   // its messages are repeated only when they explain a failure.
   if (!withMixture || read != 0) CopyLog(baselineLog, log);
   if (read != 0) {
+    LogAppend(log, "Baseline conversion Error");
+    status = kGenepopBaselineFailed;
+  } else if (!controlOut.empty() && CountStocksWithFish(set) < 2) {
+    // A run compares stocks; with fewer than two there is nothing to
+    // estimate, and the generated control file would be refused. Nothing is
+    // written.
+    LogAppend(log, "%s holds %d population%s with fish; a run needs at least 2", baselineIn.c_str(),
+              CountStocksWithFish(set), CountStocksWithFish(set) == 1 ? "" : "s");
     LogAppend(log, "Baseline conversion Error");
     status = kGenepopBaselineFailed;
   } else {

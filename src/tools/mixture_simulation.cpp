@@ -10,6 +10,7 @@
 #include <new>
 #include <utility>
 
+#include "core/atomic_file.h"
 #include "core/lookups.h"
 #include "core/paths.h"
 #include "input/baseline_reader.h"
@@ -97,19 +98,15 @@ bool CheckOutputsApart(const std::string& controlPath, const std::string& baseli
   return true;
 }
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using OutputFile = std::unique_ptr<std::FILE, FileCloser>;
-
-// Opens an output for binary writing, asking before replacing a file.
+// Opens an output for binary writing, asking before replacing a file. The
+// output is pending until Finish, so a failure keeps an earlier file whole.
 std::FILE* OpenOutput(const Interaction& ui, const std::string& path, bool& yesToAll,
-                      LogBuffer& log) {
+                      PendingFile& pending, LogBuffer& log) {
   if (FileExists(path) && !AskOverwrite(ui, path, yesToAll)) {
     LogAppend(log, "Did not overwrite %s", path.c_str());
     return nullptr;
   }
-  std::FILE* file = std::fopen(path.c_str(), "wb");
+  std::FILE* file = OpenPendingFile(pending, path);
   if (file == nullptr) LogAppend(log, "Cannot open %s", path.c_str());
   return file;
 }
@@ -119,11 +116,12 @@ bool Put(std::FILE* file, const std::string& text) {
 }
 
 // Closes the file; false when anything written did not reach it.
-bool Finish(OutputFile output, bool written, const std::string& path, LogBuffer& log) {
-  std::FILE* file = output.release();
-  bool ok = written && std::ferror(file) == 0;
-  ok = std::fclose(file) == 0 && ok;
-  if (!ok) LogAppend(log, "Cannot write %s", path.c_str());
+bool Finish(PendingFile& output, bool written, const std::string& path, LogBuffer& log) {
+  const bool ok = written && CommitPendingFile(output) == 1;
+  if (!ok) {
+    DiscardPendingFile(output);
+    LogAppend(log, "Cannot write %s", path.c_str());
+  }
   return ok;
 }
 
@@ -306,18 +304,18 @@ int SimulateMixtures(const std::string& controlPath, const Interaction& ui, LogB
 
     bool yesToAll = false;
     LogAppend(log, "Writing Mixora Control File: %s", tcfPath.c_str());
-    OutputFile tcf(OpenOutput(ui, tcfPath, yesToAll, log));
-    if (!tcf) return fail();
-    bool written = Put(tcf.get(), FormatSimulationControlFile(*sim, baseline));
-    if (!Finish(std::move(tcf), written, tcfPath, log)) return fail();
+    PendingFile tcf;
+    if (!OpenOutput(ui, tcfPath, yesToAll, tcf, log)) return fail();
+    bool written = Put(tcf.file, FormatSimulationControlFile(*sim, baseline));
+    if (!Finish(tcf, written, tcfPath, log)) return fail();
 
     LogAppend(log, "Writing Mixture File: %s", mixturePath.c_str());
-    OutputFile mixture(OpenOutput(ui, mixturePath, yesToAll, log));
-    if (!mixture) return fail();
+    PendingFile mixture;
+    if (!OpenOutput(ui, mixturePath, yesToAll, mixture, log)) return fail();
     const bool threeDigits = LargestValue(baseline.alleleCount) > 99;
     std::string text = Format("Simulation - %s\r\n", settings.RunTitle);
     for (const std::string& name : sim->charNames) text += Format("%-s\r\n", name.c_str());
-    written = Put(mixture.get(), text);
+    written = Put(mixture.file, text);
     Mt19937Seed(sim->generator, static_cast<uint32_t>(settings.Seed));
     for (int32_t m = 1; written && m <= settings.NumMixtures; ++m) {
       text = Format("POP %d, Mix %d, simulated, simulated, simulated, simulated\r\n",
@@ -326,10 +324,10 @@ int SimulateMixtures(const std::string& controlPath, const Interaction& ui, LogB
       std::vector<int32_t> records = DrawFishRecords(*sim);
       for (std::size_t j = 0; j < records.size(); ++j)
         text += FormatSimulatedFish(*sim, records[j], static_cast<int32_t>(j) + 1, threeDigits);
-      written = Put(mixture.get(), text);
+      written = Put(mixture.file, text);
       if (written) LogAppend(log, "Mixture %d", m);
     }
-    if (!Finish(std::move(mixture), written, mixturePath, log)) return fail();
+    if (!Finish(mixture, written, mixturePath, log)) return fail();
   } catch (const std::bad_alloc&) {
     LogAppend(log, "%s", DescribeErrorFlags(kErrMemoryFailure).c_str());
     return fail();

@@ -15,10 +15,11 @@ using Writer = std::function<int(std::FILE*)>;
 
 bool WriteOne(const Interaction& ui, const std::string& path, bool& overwriteAll,
               const Writer& writer, std::vector<std::string>* written) {
-  std::FILE* file = CreateOutputFile(ui, path, overwriteAll);
+  PendingFile pending;
+  std::FILE* file = CreateOutputFile(ui, path, overwriteAll, pending);
   if (!file) return false;
   bool ok = writer(file) == 1;
-  ok = (std::fclose(file) == 0) && ok;
+  ok = ok && CommitPendingFile(pending) == 1;
   if (!ok) {
     ShowMessage(ui, uint32_t{kMbOk} | kMbIconWarning, "Cannot write to %s", path.c_str());
     return false;

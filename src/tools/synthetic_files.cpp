@@ -17,6 +17,11 @@ int WriteSyntheticRunFiles(const SyntheticRunShape& shape, const SyntheticFileSe
   set.ThinIse = settings.thinIse;
   set.ThinSta = settings.thinSta;
   set.StartStock[0] = run.stockId.front();
+  // The Raftery-Lewis settings most runs use.
+  set.Accuracy = 0.02;
+  set.Quantile = 0.975;
+  set.Probability = 0.95;
+  set.Percentile = 0.975;
   SetField(set.OutputFolder, "output");
   SetField(set.Species, "Unknown");
   SetField(set.BaseDesc, "Synthetic baseline");

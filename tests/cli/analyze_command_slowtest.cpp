@@ -2,6 +2,7 @@
 // mixture, write every report, and its intervals must hold the simulated
 // truth of the example (examples/tavrin/truth.txt).
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -113,6 +114,45 @@ TEST(AnalyzeCommand, ExampleRunFinishesWithReportsAndHoldsTheTruth) {
   EXPECT_EQ(checked, 32);
   EXPECT_LE(misses, 4) << "95% intervals missed the truth " << misses << " times in 32";
   fs::remove_all(folder);
+}
+
+}  // namespace
+
+namespace {
+
+// SIGTERM (a cluster's time limit or a cancel) stops an analysis as it stops
+// a run: the chains save, the exit status is 130, and --resume finishes it.
+TEST(AnalyzeCommand, StoppedBySigtermLikeARunAndResumed) {
+  const fs::path folder = mixora::testing_support::NewTempFolder("analyze_stop");
+  const fs::path source = fs::path(MIXORA_EXAMPLES_DIR) / "tavrin";
+  for (const char* name : {"tavrin.tcf", "tavrin_baseline.bse", "tavrin_mixture.gen"})
+    fs::copy_file(source / name, folder / name);
+  const std::string err = (folder / "err.txt").string();
+  const pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(folder.c_str()) != 0 || !std::freopen(err.c_str(), "w", stderr) ||
+        !std::freopen("/dev/null", "w", stdout) || !std::freopen("/dev/null", "r", stdin))
+      _exit(127);
+    execl(MIXORA_CLI_PATH, MIXORA_CLI_PATH, "analyze", "tavrin.tcf", "--quiet",
+          static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // Stopped once a chain has saved, so that there is something to resume.
+  const fs::path restart = folder / "output" / "Tavrin25_POP_01_01.Rst";
+  for (int waited = 0; waited < 60000 && !fs::exists(restart); waited += 5) usleep(5000);
+  kill(pid, SIGTERM);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  EXPECT_NE(ReadAll(err).find("--resume"), std::string::npos) << ReadAll(err);
+
+  const std::string resume = "cd '" + folder.string() + "' && '" + MIXORA_CLI_PATH +
+                             "' analyze tavrin.tcf --resume --overwrite --quiet >/dev/null 2>&1 </dev/null";
+  EXPECT_EQ(std::system(resume.c_str()), 0);
+  EXPECT_TRUE(fs::exists(folder / "output" / "Tavrin25_POP_02_SCs.Txt"));
+  std::error_code ec;
+  fs::remove_all(folder, ec);
 }
 
 }  // namespace

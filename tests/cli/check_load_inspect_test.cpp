@@ -107,7 +107,9 @@ TEST(CheckCommand, ClosingErrorNamesTheItemAndTheNextStep) {
       {"keyword missing", "small.tcf", "Species = Coho", "",
        {"Missing control file keyword(s): Missing Species", "add the keyword"}},
       {"allele beyond the count", "small.tcf", "002 03 T LocB", "002 02 T LocB",
-       {"allele position 3", "raise the allele count of the character in Chars ="}},
+       {"baseline check failed: More that 256 allele positions: Fatal: CharID 2 - LocB has max "
+        "of 2, 3 found in Baseline",
+        "raise the allele count of the character in Chars ="}},
   };
   for (const auto& c : cases) {
     Scratch scratch("rcf");
@@ -223,7 +225,8 @@ TEST(InspectCommand, FilesThatAreNoRunControlFileAreRefused) {
     std::string lastLine;
   } cases[] = {
       {"text.rcf", "MIXORA\r\nTitle = x\r\n",
-       "mixora: text.rcf: Invalid File format: text.rcf"},
+       "mixora: text.rcf: Invalid File format: text.rcf the block claims 1819568468 compressed "
+       "bytes; the file holds 7"},
       {"tiny.rcf", "abc", "mixora: tiny.rcf: not a run control file, sample file or restart file"},
       {"absent.rcf", "", "mixora: cannot open absent.rcf"},
   };
@@ -270,6 +273,37 @@ TEST(InspectCommand, ShowsSampleFileHeadersAndRestartChainValues) {
   EXPECT_NE(cut.exitCode, 0);
   EXPECT_TRUE(Contains(cut.out, "Blocks:            0")) << cut.out;
   EXPECT_FALSE(Contains(cut.out, "Condition:         sound"));
+
+  // Well-formed headers are not enough: the compressed data itself is read.
+  std::string damaged = whole;
+  damaged[sizeof header + mixora::kSampleBlockHeaderSize + 4] ^= 0x5A;
+  std::ofstream(scratch.path() / "bad_01.Ise", std::ios::binary) << damaged;
+  CliResult bad = RunCli(scratch.path(), {"inspect", "bad_01.Ise"});
+  EXPECT_NE(bad.exitCode, 0);
+  EXPECT_FALSE(Contains(bad.out, "Condition:         sound")) << bad.out;
+  EXPECT_TRUE(Contains(bad.out + bad.err, "compressed data damaged")) << bad.out << bad.err;
+}
+
+// The log goes where --log says only when that replaces no file of the
+// user's without consent; the load log that check and load keep beside the
+// control file is brought up to date by either.
+TEST(CheckCommand, ALogReplacesAnotherFileOnlyWhenAllowed) {
+  Scratch scratch("rcf");
+  ASSERT_EQ(RunCli(scratch.path(), {"check", "small.tcf"}).exitCode, 0);
+  ASSERT_EQ(RunCli(scratch.path(), {"check", "small.tcf"}).exitCode, 0);
+  const std::string log = ReadFileBytes(scratch.path() / "small.log");
+
+  std::ofstream(scratch.path() / "notes.txt", std::ios::binary) << "my notes";
+  CliResult refused = RunCli(scratch.path(), {"check", "small.tcf", "--log", "notes.txt"});
+  EXPECT_NE(refused.exitCode, 0);
+  EXPECT_TRUE(Contains(refused.err, "not overwriting notes.txt (no terminal to ask; use --overwrite)"))
+      << refused.err;
+  EXPECT_EQ(ReadFileBytes(scratch.path() / "notes.txt"), "my notes");
+
+  CliResult allowed =
+      RunCli(scratch.path(), {"check", "small.tcf", "--log", "notes.txt", "--overwrite"});
+  EXPECT_EQ(allowed.exitCode, 0) << allowed.err;
+  EXPECT_EQ(ReadFileBytes(scratch.path() / "notes.txt"), log);
 }
 
 }  // namespace

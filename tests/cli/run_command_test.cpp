@@ -131,6 +131,43 @@ TEST_F(SmallRun, RerunAsksBeforeReplacingAndChainsRunToRaisedReps) {
   EXPECT_EQ(Output("Small te_POP_01_01.Rst"), rst);  // chain 1 was not asked for
 }
 
+// A restart file changed where no checksum sees it (a proportion of 2)
+// stops its chain, and only that chain is blamed: nothing of it is touched,
+// the message names the file, the fault and the way to start it afresh, and
+// that rerun says nothing about the file it replaces.
+TEST_F(SmallRun, ADamagedRestartFileStopsItsChainUntilItIsRerun) {
+  ASSERT_EQ(RunCli(folder_, {"run", "out/small.rcf", "--quiet"}).exitCode, 0);
+  const fs::path rst = folder_ / "out" / "Small te_POP_01_02.Rst";
+  std::string bytes = ReadFileBytes(rst);
+  const double two = 2.0;
+  bytes.replace(96, 8, reinterpret_cast<const char*>(&two), 8);
+  std::ofstream(rst, std::ios::binary | std::ios::trunc) << bytes;
+  const std::string ise = Output("Small te_POP_01_02.Ise");
+  const std::string sta = Output("Small te_POP_01_02.Sta");
+
+  CliResult refused = RunCli(folder_, {"run", "out/small.rcf", "--reps", "150", "--quiet"});
+  EXPECT_EQ(refused.exitCode, 1);
+  EXPECT_NE(refused.err.find("Invalid Restart File:"), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find("out/Small te_POP_01_02.Rst"), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find("stock proportions out of range"), std::string::npos) << refused.err;
+  EXPECT_NE(refused.err.find("mixture 1: chain 2 was not started because its restart file was "
+                             "refused"),
+            std::string::npos)
+      << refused.err;
+  EXPECT_NE(refused.err.find("--mixture 1 --chains 2 --rerun` starts that chain afresh"),
+            std::string::npos)
+      << refused.err;
+  EXPECT_EQ(refused.err.find("chain 1"), std::string::npos) << refused.err;
+  EXPECT_EQ(ReadFileBytes(rst), bytes);
+  EXPECT_EQ(Output("Small te_POP_01_02.Ise"), ise);
+  EXPECT_EQ(Output("Small te_POP_01_02.Sta"), sta);
+
+  CliResult rerun = RunCli(folder_, {"run", "out/small.rcf", "--reps", "150", "--chains", "2",
+                                     "--rerun", "--overwrite", "--quiet"});
+  EXPECT_EQ(rerun.exitCode, 0) << rerun.err;
+  EXPECT_EQ(rerun.err.find("Restart"), std::string::npos) << rerun.err;
+}
+
 // A sample whose fish the checks all leave out (here: each misses more loci
 // than allowed) must not keep the other samples from running, and must be
 // named at load, at an every-mixture run and when asked for alone.

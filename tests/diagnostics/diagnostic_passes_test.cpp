@@ -108,7 +108,7 @@ TEST_F(DiagnosticPassTest, GelRubDiscardsLeadingRecordsAndNamesTheChainFiles) {
   // Two leading records per chain that would change every factor if used.
   WriteChain(0, Columns({90000000, 0, 25000000, 25000000, 25000000, 25000000},
                         {0, 90000000, 10000000, 12000000, 11000000, 15000000},
-                        {5, 70000000, 20000000, 25000000, 22000000, 18000000}));
+                        {5, 10000000, 20000000, 25000000, 22000000, 18000000}));
   WriteChain(1, Columns({0, 1, 25000000, 25000000, 25000000, 25000000},
                         {3, 4, 30000000, 28000000, 35000000, 32000000},
                         {60000000, 2, 21000000, 19000000, 27000000, 23000000}));

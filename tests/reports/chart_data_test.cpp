@@ -250,7 +250,7 @@ TEST_F(ChartDataTest, TracePanelsFollowTheChosenOrLargestRows) {
       EXPECT_EQ(panel.chains[1].size(), 250u);
       EXPECT_EQ(panel.chains[1].front().first, 5.0);
       EXPECT_EQ(panel.chains[1].back().first, 1250.0);
-      EXPECT_DOUBLE_EQ(panel.chains[1][7].second, all.At(c.rows[i], 1, 7) / kProportionScale);
+      EXPECT_DOUBLE_EQ(panel.chains[1][7].second, all.At(c.rows[i], 1, 7) / 1e8);
       EXPECT_EQ(panel.burnInEnd, 500.0);
       uint64_t counted = 0;
       for (uint32_t n : panel.histogram) counted += n;
@@ -272,7 +272,7 @@ TEST_F(ChartDataTest, LongTracesAreThinnedForDrawingButKeepTheirEnds) {
   EXPECT_LE(points.size(), static_cast<std::size_t>(kTracePointsPerChain) + 1);
   EXPECT_EQ(points.front().first, 1.0);
   EXPECT_EQ(points.back().first, 5001.0);
-  EXPECT_DOUBLE_EQ(points.back().second, 5000 * 1000 / kProportionScale);
+  EXPECT_DOUBLE_EQ(points.back().second, 5000 * 1000 / 1e8);
 }
 
 TEST_F(ChartDataTest, LiveChainsReadWhatTheReportLoaderReads) {

@@ -269,8 +269,14 @@ TEST_F(ConversionTest, DamagedBlockIsReportedAsAFailedConversion) {
   const std::string source = BuildRunFileName(run_, 0, kNoReport, kNoGroup, kExtComposition);
   fs::resize_file(source, fs::file_size(source) - 5);
   EXPECT_EQ(Convert(kConvertComposition, 300), 0);
-  EXPECT_EQ(rec_.messages,
-            std::vector<std::string>{"Error converting " + Out("Coho_POP_01_1_ASCII.Ise") + "."});
+  // The damaged input is named, with the block and what is wrong with it.
+  ASSERT_EQ(rec_.messages.size(), 1u);
+  EXPECT_EQ(rec_.messages[0].rfind("Error converting " + Out("Coho_POP_01_1_ASCII.Ise") + ".\r\n" +
+                                       source + ": block at byte ",
+                                   0),
+            0u)
+      << rec_.messages[0];
+  EXPECT_NE(rec_.messages[0].find("block cut short"), std::string::npos) << rec_.messages[0];
 }
 
 }  // namespace

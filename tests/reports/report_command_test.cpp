@@ -5,6 +5,8 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,8 @@
 #include "reports/report_fixture.h"
 #include "runfiles/run_control_reader.h"
 #include "runfiles/run_file_names.h"
+#include "runfiles/sample_block.h"
+#include "runfiles/sample_file_header.h"
 #include "support/cli_runner.h"
 
 namespace mixora {
@@ -101,7 +105,7 @@ TEST_F(ReportCommandTest, FailuresAreNamedAndExitNonZero) {
       {"fewer records than the report needs", {"report", "small.rcf", "--kind", "compositions"},
        [](ReportCommandTest& t) { t.WriteChain(1, 30); }, "fewer than the 40 the report needs"},
       {"mixture without its run", {"report", "small.rcf", "--mixture", "7"},
-       [](ReportCommandTest&) {}, "cannot read mixture 7 of small.rcf"},
+       [](ReportCommandTest&) {}, "small.rcf: there is no mixture 7: the run has 3 mixtures"},
       {"nothing to convert", {"convert", "small.rcf"}, [](ReportCommandTest&) {},
        "choose what to convert"},
       {"convert more than a chain holds", {"convert", "small.rcf", "--compositions", "--keep", "5"},
@@ -119,6 +123,60 @@ TEST_F(ReportCommandTest, FailuresAreNamedAndExitNonZero) {
       if (entry.path().extension() == ".Txt" || entry.path().extension() == ".Csv")
         fs::remove(entry.path());
   }
+}
+
+// Every byte of every regular file in a folder, by name.
+std::map<std::string, std::string> FolderContents(const std::string& folder) {
+  std::map<std::string, std::string> contents;
+  for (const auto& entry : fs::directory_iterator(folder))
+    if (entry.is_regular_file()) contents[entry.path().filename().string()] = ReadText(entry.path().string());
+  return contents;
+}
+
+// Earlier reports and conversions are replaced only after asking (refused,
+// naming the file, without a terminal), and a report or conversion that
+// fails, here on a damaged sample file, leaves them exactly as they were:
+// no empty reports, no half-written ones, no temporary files.
+TEST_F(ReportCommandTest, AFailingOrRefusedCommandKeepsEveryEarlierOutput) {
+  ASSERT_EQ(Cli({"report", "small.rcf", "--quiet"}).exitCode, 0);
+  ASSERT_EQ(Cli({"convert", "small.rcf", "--compositions", "--out", "ascii", "--quiet"}).exitCode, 0);
+  const auto reports = FolderContents(folder_.File(""));
+  const auto ascii = FolderContents(folder_.File("ascii"));
+
+  const CliResult refused = Cli({"report", "small.rcf", "--kind", "compositions"});
+  EXPECT_NE(refused.exitCode, 0);
+  EXPECT_TRUE(Contains(refused.err, FileNameOf(Report(kReportScs, false)) +
+                                        " (no terminal to ask; use --overwrite)"))
+      << refused.err;
+
+  // The first block of chain 2's compositions no longer decompresses: the
+  // diagnostics read it, the compositions (past the discarded part) may not.
+  const std::string ise = BuildRunFileName(*run_, 1, kNoReport, kNoGroup, kExtComposition);
+  std::string bytes = ReadText(ise);
+  bytes[kSampleFileHeaderSize + kSampleBlockHeaderSize + 20] ^= 0x55;
+  std::ofstream(ise, std::ios::binary | std::ios::trunc) << bytes;
+  const auto damaged = FolderContents(folder_.File(""));
+
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"report", "small.rcf", "--kind", "all", "--overwrite"},
+        std::vector<std::string>{"convert", "small.rcf", "--compositions", "--out", "ascii",
+                                 "--overwrite"}}) {
+    SCOPED_TRACE(args[0]);
+    const CliResult failed = Cli(args);
+    EXPECT_NE(failed.exitCode, 0);
+    EXPECT_TRUE(Contains(failed.err, FileNameOf(ise))) << failed.err;
+    EXPECT_TRUE(Contains(failed.err, "compressed data damaged")) << failed.err;
+  }
+  // The reports that could not be made are the earlier ones, whole; the
+  // others were made again from the same records.
+  const auto after = FolderContents(folder_.File(""));
+  for (const std::string& rl : {Report(kReportRl, false), Report(kReportRl, true)})
+    EXPECT_EQ(after.at(FileNameOf(rl)), reports.at(FileNameOf(rl))) << rl;
+  for (const auto& [name, text] : after) {
+    EXPECT_TRUE(damaged.count(name)) << "left behind: " << name;
+    EXPECT_FALSE(text.empty()) << name;
+  }
+  EXPECT_EQ(FolderContents(folder_.File("ascii")), ascii);
 }
 
 TEST_F(ReportCommandTest, ConvertWritesTheKeptTailOfEveryChain) {

@@ -108,6 +108,7 @@ TEST_F(CommittedRecordsTest, ReadsWholeBlocksAndTellsATornTailFromDamage) {
 }
 
 TEST_F(CommittedRecordsTest, ALaterCallReadsOnAndFollowsAChainStartedAfresh) {
+  run_.overwriteAll = true;  // each WriteChain starts the chain afresh over its files
   WriteChain(run_, 0, 150);
   CommittedRecords read;
   std::string error;

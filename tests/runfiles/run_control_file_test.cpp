@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <unistd.h>
@@ -12,6 +14,7 @@
 #include "core/interaction.h"
 #include "core/lookups.h"
 #include "input/control.h"
+#include "input/control_keywords.h"
 #include "runfiles/run_control_pieces.h"
 #include "runfiles/run_control_reader.h"
 #include "runfiles/run_control_writer.h"
@@ -88,6 +91,7 @@ const char* kMixtureText =
 void MakeControl(Control& control, const std::string& mixturePath) {
   InitControl(control);
   RunSettings& s = *control.settings;
+  SetDefaultSettings(s);  // as every load starts
   s.FileKinds[0] = kControlMixora;
   s.FileKinds[1] = kBaselineSpam;
   s.FileKinds[2] = kMixtureGenepop;
@@ -290,7 +294,11 @@ TEST_F(RunControlFileTest, ReadRunControlKeepsOneMixtureAndArrangesGroupsByLevel
   for (int p : {3, -1}) {
     messages_.texts.clear();
     EXPECT_FALSE(ReadRunControl(messages_.ui, rcfPath_, p)) << p;
-    EXPECT_EQ(messages_.texts, (std::vector<std::string>{"Error reading pControl"})) << p;
+    EXPECT_EQ(messages_.texts,
+              (std::vector<std::string>{"Error reading pControl\r\n" + rcfPath_ +
+                                        "\r\nmixture " + std::to_string(p + 1) +
+                                        " asked for; the file holds 3"}))
+        << p;
   }
 }
 
@@ -407,8 +415,14 @@ TEST_F(RunControlFileTest, BadFilesAreRefusedWithTheirMessage) {
       {"version 2", version2,
        "Version 2 binary format. Version 1 supported only:\r\n" + path},
       {"sample file", sample, ""},
-      {"truncated block", truncated, "Invalid File format:\r\n" + path},
-      {"corrupt stream", corrupt, "Invalid File format:\r\n" + path},
+      {"truncated block", truncated,
+       "Invalid File format:\r\n" + path + "\r\nthe block claims " +
+           std::to_string(good.size() - 12) + " compressed bytes; the file holds " +
+           std::to_string(truncated.size() - 12)},
+      {"corrupt stream", corrupt,
+       "Invalid File format:\r\n" + path +
+           "\r\nthe compressed data is damaged or does not give its stated " +
+           std::to_string(EncodeRunControlContent(pieces).size()) + " bytes"},
       {"shorter than a header", tiny, ""},
   };
   for (const auto& c : cases) {
@@ -427,6 +441,58 @@ TEST_F(RunControlFileTest, BadFilesAreRefusedWithTheirMessage) {
   EXPECT_FALSE(ReadNewControl(folder_.File("absent.rcf"), messages_.ui));
   EXPECT_EQ(messages_.texts,
             (std::vector<std::string>{"Cannot Open\r\n" + folder_.File("absent.rcf") + "\r\nfor Reading"}));
+}
+
+// Values the control-file loader refuses are refused when a run control file
+// holds them too, naming the keyword or item: a damaged file must not run
+// with them (ThinIse 0 divides by zero, an infinite Percentile prints NaN).
+TEST_F(RunControlFileTest, ValuesOutOfTheirRangesAreRefusedByName) {
+  struct Case {
+    const char* what;
+    void (*damage)(RunRecord&);
+    std::string reason;
+  } cases[] = {
+      {"chains", [](RunRecord& r) { r.settings.NumberOfChains = 201; },
+       "NumberOfChains not 1 - 100 (the file holds 201)"},
+      {"reps", [](RunRecord& r) { r.settings.NumberOfReps = 4; },
+       "NumberOfReps not 10 - 99999999 (the file holds 4)"},
+      {"save every", [](RunRecord& r) { r.settings.SaveEvery = -1; },
+       "SaveEvery not 100 - 5000 (the file holds -1)"},
+      {"missing loci", [](RunRecord& r) { r.settings.MaxMissingLoci = INT32_MIN; },
+       "MaxMissingLoci not 1 - 999 (the file holds -2147483648)"},
+      {"thinning", [](RunRecord& r) { r.settings.ThinIse = 0; },
+       "ThinIse not 1 - 1000 (the file holds 0)"},
+      {"percentile", [](RunRecord& r) { r.settings.Percentile = HUGE_VAL; },
+       "Percentile not 0.001 - 0.999 (the file holds inf)"},
+      {"quantile", [](RunRecord& r) { r.settings.Quantile = NAN; },
+       "Quantile not 0.001 - 0.999 (the file holds nan)"},
+      {"generator", [](RunRecord& r) { r.settings.RanGen = 7; },
+       "RanGen not 0 - 1 (the file holds ERROR)"},
+      {"title", [](RunRecord& r) { std::memset(r.settings.Title, 'x', sizeof r.settings.Title); },
+       "Title not terminated (the file holds " + std::string(sizeof(RunSettings::Title), 'x') + ")"},
+      {"start stock", [](RunRecord& r) { r.settings.StartStock[0] = 77; },
+       "StartStock 77 is not a stock of the run"},
+      {"allele count", [](RunRecord& r) { r.alleleCount[0] = -2; },
+       "character LocA: allele count -2 not 0 - 4"},
+  };
+  RunRecord good;
+  BuildRunPieces(control_, good, messages_.ui);
+  const std::string path = folder_.File("damaged.rcf");
+  for (const Case& c : cases) {
+    RunRecord pieces = good;
+    c.damage(pieces);
+    std::vector<uint8_t> content = EncodeRunControlContent(pieces), block;
+    ASSERT_EQ(EncodeSampleBlock(content.data(), 1, content.size(), block), BlockStatus::kOk);
+    WriteBytes(path, block);
+    for (int p = -1; p < 1; ++p) {
+      messages_.texts.clear();
+      EXPECT_FALSE(p < 0 ? ReadNewControl(path, messages_.ui) : ReadRunControl(messages_.ui, path, p))
+          << c.what;
+      EXPECT_EQ(messages_.texts,
+                (std::vector<std::string>{"Invalid File format:\r\n" + path + "\r\n" + c.reason}))
+          << c.what;
+    }
+  }
 }
 
 TEST_F(RunControlFileTest, WritingIntoAMissingFolderFailsWithItsMessage) {

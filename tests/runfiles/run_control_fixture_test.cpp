@@ -71,7 +71,8 @@ TEST(RunControlFixture, LoadedFilesComeBackFromTheRunControlFile) {
   EXPECT_EQ(second->runTitle, "Small te_POP_02");
   EXPECT_TRUE(messages.empty());
   EXPECT_FALSE(ReadRunControl(ui, rcf, 3));
-  EXPECT_EQ(messages, (std::vector<std::string>{"Error reading pControl"}));
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], "Error reading pControl\r\n" + rcf + "\r\nmixture 4 asked for; the file holds 3");
 
   std::error_code ec;
   fs::remove_all(folder, ec);

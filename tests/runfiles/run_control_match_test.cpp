@@ -68,7 +68,9 @@ TEST(RunControlMatch, SameInputsMatchAndEveryChangeIsNamed) {
     std::string why;
     const bool same = RunControlMatchesInputs(control, dir / "run.rcf", why);
     EXPECT_EQ(same, *c.why == '\0') << c.what << ": " << why;
-    if (*c.why != '\0') EXPECT_NE(why.find(c.why), std::string::npos) << c.what << ": " << why;
+    if (*c.why != '\0') {
+      EXPECT_NE(why.find(c.why), std::string::npos) << c.what << ": " << why;
+    }
   }
 }
 

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <utility>
 #include <random>
@@ -257,7 +258,8 @@ TEST(SampleFileWriter, InPlaceRewriteLeavesNoTail) {
   // Fifty records of noise compress poorly...
   std::mt19937 noise(5);
   for (int i = 0; i < 50; ++i) {
-    int32_t v[2] = {static_cast<int32_t>(noise() >> 1), static_cast<int32_t>(noise() >> 1)};
+    // (each a share a chain can write: together below the whole)
+    int32_t v[2] = {static_cast<int32_t>(noise() % 50000000), static_cast<int32_t>(noise() % 50000000)};
     int32_t a[1] = {0};
     ASSERT_EQ(AppendCompositionRecord(files, v), 1);
     ASSERT_EQ(AppendAssignmentRecord(files, a), 1);
@@ -576,6 +578,113 @@ TEST_F(SampleFileReading, DamagedFilesAreRefused) {
     CloseSampleFileReader(reader);
     EXPECT_NE(error.find(path), std::string::npos) << error;
     EXPECT_NE(error.find(c.message), std::string::npos) << error;
+  }
+}
+
+// Damage that leaves every block well formed, or that only decompression
+// finds: reading records, the file summary `inspect` gives, and a resume
+// that would append to the file all refuse it, naming the file and block.
+TEST_F(SampleFileReading, DamageInsideWellFormedBlocksIsRefusedByEveryReader) {
+  const auto good = ReadBytes(path_);
+  const std::size_t block0 = kSampleFileHeaderSize;
+  const std::size_t block1 =
+      block0 + kSampleBlockHeaderSize + DecodeSampleBlockHeader(good.data() + block0).compressedLength;
+  // Block 1 (records 1000 to 1999) decompressed, changed, compressed again.
+  auto rewrite = [&](void (*change)(std::vector<uint32_t>&)) {
+    std::vector<uint8_t> raw;
+    EXPECT_EQ(ReadSampleBlockFromMemory(good.data() + block1, good.size() - block1, raw, 1u << 20),
+              BlockStatus::kOk);
+    std::vector<uint32_t> values(raw.size() / 4);
+    std::memcpy(values.data(), raw.data(), raw.size());
+    change(values);
+    std::vector<uint8_t> block;
+    EncodeSampleBlock(values.data(), 1000, raw.size(), block);
+    const std::size_t end =
+        block1 + kSampleBlockHeaderSize + DecodeSampleBlockHeader(good.data() + block1).compressedLength;
+    std::vector<uint8_t> bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(block1));
+    bytes.insert(bytes.end(), block.begin(), block.end());
+    bytes.insert(bytes.end(), good.begin() + static_cast<std::ptrdiff_t>(end), good.end());
+    return bytes;
+  };
+  auto flip = [&](std::size_t at) {
+    auto b = good;
+    b[at] ^= 0xFF;
+    return b;
+  };
+  struct Case {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    const char* message;
+  } cases[] = {
+      {"a share above the whole",
+       rewrite([](std::vector<uint32_t>& v) { v[5 * 3 + 2] = 100000001; }),
+       "record 6 of the block: stock 3 holds 100000001, above the whole"},
+      {"shares adding up to more than the whole",
+       rewrite([](std::vector<uint32_t>& v) { v[0] = v[1] = 60000000; }),
+       "record 1 of the block: its proportions add up to"},
+      {"zlib stream damaged", flip(block1 + kSampleBlockHeaderSize + 40), "compressed data damaged"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteBytes(path_, c.bytes);
+    const std::string where = "block at byte " + std::to_string(block1);
+
+    SampleFileReader reader;
+    ASSERT_EQ(OpenSampleFileForReading(reader, path_), 1) << reader.error;
+    EXPECT_EQ(ReadKeptRecords(reader, 0, 3000, [](uint32_t, const uint32_t*) { return true; }), 0);
+    EXPECT_NE(reader.error.find(path_ + ": " + where + ": " + c.message), std::string::npos)
+        << reader.error;
+    CloseSampleFileReader(reader);
+
+    SampleFileSummary summary;
+    std::string error;
+    ASSERT_EQ(SummarizeSampleFile(path_, summary, error), 1) << error;
+    EXPECT_EQ(summary.blocks, 1u);
+    EXPECT_NE(summary.problem.find(where + ": " + c.message), std::string::npos) << summary.problem;
+
+    ChainSampleFiles resumed;
+    resumed.assignment.total = resumed.composition.total = 3000;
+    MessageLog log;
+    EXPECT_NE(OpenChainOutputs(resumed, run_, 0, 1, 2, true, log.ui), 0);
+    ASSERT_FALSE(log.texts.empty());
+    EXPECT_EQ(log.texts.back().rfind("Corrupt file\r\n" + path_, 0), 0u) << log.texts.back();
+    EXPECT_NE(log.texts.back().find(c.message), std::string::npos) << log.texts.back();
+    if (resumed.chainLog != nullptr) std::fclose(resumed.chainLog);
+    EXPECT_EQ(ReadBytes(path_), c.bytes) << "a refused file is left as it is";
+  }
+}
+
+// An undo file puts a block back where it says; one that points into the
+// header, past the end, or holds no whole block is damage and is dropped
+// without writing anything.
+TEST_F(SampleFileReading, AnUndoFileThatFitsNoBlockIsDroppedUntouched) {
+  const auto good = ReadBytes(path_);
+  const std::vector<uint8_t> block(good.begin() + kSampleFileHeaderSize,
+                                   good.begin() + kSampleFileHeaderSize + 40);
+  const std::vector<uint8_t> whole(
+      good.begin() + kSampleFileHeaderSize,
+      good.begin() + static_cast<std::ptrdiff_t>(kSampleFileHeaderSize + kSampleBlockHeaderSize +
+                                                 DecodeSampleBlockHeader(good.data() + kSampleFileHeaderSize)
+                                                     .compressedLength));
+  struct Case {
+    const char* what;
+    int64_t offset;
+    const std::vector<uint8_t>& bytes;
+  } cases[] = {
+      {"into the header", 0, whole},
+      {"past the end", static_cast<int64_t>(good.size()) + 4096, whole},
+      {"part of a block", static_cast<int64_t>(kSampleFileHeaderSize), block},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_EQ(SaveBlockUndo(path_, c.offset, c.bytes), 1);
+    std::FILE* file = std::fopen(path_.c_str(), "r+b");
+    ASSERT_NE(file, nullptr);
+    std::string error;
+    EXPECT_EQ(ApplyBlockUndo(file, path_, error), 1) << error;
+    std::fclose(file);
+    EXPECT_EQ(ReadBytes(path_), good);
+    EXPECT_FALSE(std::filesystem::exists(BlockUndoPath(path_)));
   }
 }
 

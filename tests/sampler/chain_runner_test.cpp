@@ -7,7 +7,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -423,6 +425,59 @@ TEST_F(OpenedRun, FreshStartRemovesTheOldRestartFileBeforeTheFirstSave) {
   DrainNotices(session_);
   EXPECT_FALSE(oldFileSeen);
   EXPECT_EQ(ReadBytes(restart), whole);  // the rerun ends where the first run ended
+}
+
+// A restart file that exists but is refused, whether the opening probe or
+// the full read finds the fault, keeps its chain from starting: a fresh start
+// would throw the chain's samples away. Its files stay as they were, the
+// fault is told once, and a rerun starts the chain afresh without a word
+// about the file it replaces.
+TEST_F(OpenedRun, ARefusedRestartFileKeepsItsChainAndFilesUntilARerun) {
+  struct Case {
+    const char* what;
+    std::size_t at;  // the damaged word
+    int32_t value;
+    const char* told;
+  } cases[] = {
+      {"check value", 64, 7, "THINSTA: RST = 7, TCF = 1"},      // found by the probe
+      {"proportion", 96 + 4, 0x40000000, "stock proportions"},  // found by the full read
+  };
+  Open({{"NumberOfReps", "120"}});
+  ASSERT_EQ(StartChains(session_, 0, 2), 2);
+  DrainNotices(session_);
+  int32_t reps = 120;
+  for (const Case& c : cases) {
+    reps += 30;  // beyond where chain 1 stands, so that it has to be resumed
+    const std::string restart = ChainFile(folder_, 0, "Rst");
+    std::vector<uint8_t> bytes = ReadBytes(restart);
+    std::memcpy(bytes.data() + c.at, &c.value, 4);
+    std::ofstream(restart, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    const auto ise = ReadBytes(ChainFile(folder_, 0, "Ise"));
+    const auto sta = ReadBytes(ChainFile(folder_, 0, "Sta"));
+    boxes_.shown.clear();
+    ASSERT_NE(OpenRun(session_, boxes_.ui, "", 0), nullptr);
+    session_.numberOfReps = reps;
+    EXPECT_EQ(StartChains(session_, 0, 2), -1) << c.what;
+    EXPECT_EQ(session_.failedChain, 0) << c.what;
+    EXPECT_TRUE(session_.chains[0]->restartRefused) << c.what;
+    EXPECT_EQ(session_.liveThreads, 0) << c.what;
+    ASSERT_EQ(boxes_.shown.size(), 1u) << c.what << boxes_.All();
+    EXPECT_NE(boxes_.shown[0].second.find("Invalid Restart File:\r\n" + restart), std::string::npos);
+    EXPECT_NE(boxes_.shown[0].second.find(c.told), std::string::npos) << boxes_.All();
+    EXPECT_EQ(ReadBytes(restart), bytes) << c.what;
+    EXPECT_EQ(ReadBytes(ChainFile(folder_, 0, "Ise")), ise) << c.what;
+    EXPECT_EQ(ReadBytes(ChainFile(folder_, 0, "Sta")), sta) << c.what;
+
+    boxes_.shown.clear();
+    session_.rerun = true;
+    ASSERT_NE(OpenRun(session_, boxes_.ui, "", 0), nullptr);
+    session_.run->overwriteAll = true;
+    EXPECT_EQ(StartChains(session_, 0, 1), 1) << c.what;
+    DrainNotices(session_);
+    EXPECT_TRUE(boxes_.shown.empty()) << boxes_.All();
+    EXPECT_EQ(RestartIteration(restart), reps) << c.what;
+  }
 }
 
 TEST_F(OpenedRun, AChainThatCannotBePreparedStopsTheStart) {

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 
 #include "runfiles/sample_block.h"
 #include "sampler/chain_fixture.h"
@@ -309,6 +310,30 @@ TEST_P(RestartDamage, IsRefusedWithoutTouchingTheChain) {
 
 constexpr std::size_t kRan2At = 24 + 2512;
 constexpr std::size_t kMtAt = 24;
+constexpr std::size_t kGammaAt = 24 + 2512 + 408 + 16;  // the retained values
+constexpr std::size_t kProportionsAt = 96;
+
+void PutDoubleAt(std::vector<uint8_t>& bytes, std::size_t at, double v) {
+  std::memcpy(bytes.data() + at, &v, 8);
+}
+
+// Values a checksum cannot catch: the frequency block is decompressed,
+// changed and compressed again, so the file stays well formed.
+void ChangeFrequency(std::vector<uint8_t>& b, std::size_t tail, std::size_t index, double value) {
+  const std::size_t blockAt = kProportionsAt + 2 * 8;  // TinyRun has two stocks
+  const SampleBlockHeader header = DecodeSampleBlockHeader(b.data() + blockAt);
+  std::vector<uint8_t> frequencies;
+  ASSERT_EQ(ReadSampleBlockFromMemory(b.data() + blockAt, b.size() - blockAt, frequencies,
+                                      header.uncompressedLength),
+            BlockStatus::kOk);
+  std::memcpy(frequencies.data() + 8 * index, &value, 8);
+  std::vector<uint8_t> block;
+  ASSERT_EQ(EncodeSampleBlock(frequencies.data(), 1, frequencies.size(), block), BlockStatus::kOk);
+  std::vector<uint8_t> rebuilt(b.begin(), b.begin() + static_cast<std::ptrdiff_t>(blockAt));
+  rebuilt.insert(rebuilt.end(), block.begin(), block.end());
+  rebuilt.insert(rebuilt.end(), b.begin() + static_cast<std::ptrdiff_t>(tail), b.end());
+  b = std::move(rebuilt);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Files, RestartDamage,
@@ -340,6 +365,44 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"MtIndex",
                    [](std::vector<uint8_t>& b, std::size_t tail) {
                      PutI32At(b, tail + kMtAt + 8, -1);
+                   },
+                   "generator state out of range"},
+        // A stored length of 4 GiB is refused before any memory is taken for it.
+        DamageCase{"HugeBlockLength",
+                   [](std::vector<uint8_t>& b, std::size_t) {
+                     PutI32At(b, kProportionsAt + 16 + 8, static_cast<int32_t>(0xFFFFFFF0u));
+                   },
+                   "the frequency block claims 4294967280 bytes, more than the whole file"},
+        DamageCase{"TrailingBytes",
+                   [](std::vector<uint8_t>& b, std::size_t) { b.insert(b.end(), 3, 0); },
+                   "the file is longer than its contents"},
+        DamageCase{"RecordTotals",
+                   [](std::vector<uint8_t>& b, std::size_t) { PutI32At(b, 48, 2); },
+                   "record totals 2 and 5 do not follow from iteration 5 (expected 5 and 5)"},
+        DamageCase{"ProportionTwo",
+                   [](std::vector<uint8_t>& b, std::size_t) { PutDoubleAt(b, kProportionsAt, 2.0); },
+                   "stock proportions out of range"},
+        DamageCase{"ProportionHuge",
+                   [](std::vector<uint8_t>& b, std::size_t) {
+                     PutDoubleAt(b, kProportionsAt + 8, 1e308);
+                   },
+                   "stock proportions out of range"},
+        DamageCase{"ProportionsSum",
+                   [](std::vector<uint8_t>& b, std::size_t) {
+                     double p;
+                     std::memcpy(&p, b.data() + kProportionsAt, 8);
+                     PutDoubleAt(b, kProportionsAt, p * 0.5);
+                   },
+                   "stock proportions do not sum to 1"},
+        DamageCase{"FrequencyHuge",
+                   [](std::vector<uint8_t>& b, std::size_t tail) { ChangeFrequency(b, tail, 0, 1e308); },
+                   "allele frequencies out of range"},
+        DamageCase{"FrequencySum",
+                   [](std::vector<uint8_t>& b, std::size_t tail) { ChangeFrequency(b, tail, 0, 0.0); },
+                   "allele frequencies of stock North at character Locus1 do not sum to 1"},
+        DamageCase{"GammaValue",
+                   [](std::vector<uint8_t>& b, std::size_t tail) {
+                     PutDoubleAt(b, tail + kGammaAt + 8, std::numeric_limits<double>::infinity());
                    },
                    "generator state out of range"}),
     [](const ::testing::TestParamInfo<DamageCase>& info) { return info.param.name; });

@@ -94,12 +94,12 @@ TEST(Cleanup, DeletesOnlyCheckedKindsAndNeverTheRunKey) {
 TEST(Cleanup, LargeFileSizeAndUnreadableFolder) {
   ScratchFolder dir;
   {
-    std::FILE* f = std::fopen((dir / "big.rst").c_str(), "wb");
+    std::FILE* f = std::fopen((dir / "Big_POP_01_01.rst").c_str(), "wb");
     ASSERT_NE(f, nullptr);
     std::fclose(f);
   }
   std::error_code ec;
-  std::filesystem::resize_file(dir / "big.rst", 5368709120ull, ec);
+  std::filesystem::resize_file(dir / "Big_POP_01_01.rst", 5368709120ull, ec);
   if (ec) GTEST_SKIP() << "no sparse 5 GiB file here: " << ec.message();
   CleanupTable table = RefreshCleanup(dir.path(), DefaultCleanupChecks());
   EXPECT_EQ(table.rows[2].bytes, 5368709120ull);

@@ -230,6 +230,23 @@ TEST(GenepopConvert, PopulationWithoutIndividualsIsLeftOutOfBaselineAndStockCoun
   EXPECT_EQ(log.text.find("Baseline converted"), std::string::npos);
 }
 
+// A run needs two stocks: a baseline with fish in only one population (here
+// the other is empty) gives no control file, and nothing else either.
+TEST(GenepopConvert, FewerThanTwoStocksWithFishConvertNothing) {
+  ScratchFolder dir;
+  WriteFile(dir / "in.gen", SmallBaseline("Label", "POP 1\r\nPOP 2\r\nA, 0101 0202 0303\r\n"));
+  WriteFile(dir / "mix.gen", SmallBaseline("Label", "POP\r\nM, 0101 0202 0303\r\n"));
+  LogBuffer log;
+  EXPECT_EQ(ConvertGenepopLabel(dir / "in.gen", dir / "mix.gen", dir / "b.bse", dir / "m.gen",
+                                dir / "c.tcf", log),
+            kGenepopBaselineFailed);
+  EXPECT_NE(log.text.find("in.gen holds 1 population with fish; a run needs at least 2"),
+            std::string::npos)
+      << log.text;
+  for (const char* output : {"b.bse", "m.gen", "c.tcf"})
+    EXPECT_FALSE(std::filesystem::exists(dir / output)) << output;
+}
+
 TEST(GenepopConvert, MixtureProblemsAreReported) {
   struct Case {
     const char* what;
@@ -241,8 +258,10 @@ TEST(GenepopConvert, MixtureProblemsAreReported) {
        "Not a Genepop Label Mixturee file(No 'Label'):"},
       {"short line", SmallBaseline("Label", "POP\r\nM, 0101 0202\r\n"), kGenepopMixtureFailed,
        "Character count mismatch"},
+      // The control file lists the baseline's loci, so the run would refuse it.
       {"locus not in baseline", "Label\r\nL1\r\nL9\r\nL3\r\nPOP\r\nM, 0101 0202 0303\r\n",
-       kGenepopOk, "Convert Info: locus L9 is not in the baseline; its alleles are written as 0"},
+       kGenepopMixtureFailed,
+       "mix.gen is not in the baseline; baseline and mixture must name their loci alike"},
       // Cut before its first fish: writing it would give a mixture with no fish.
       {"no POP line", "Label\r\nL1, L2, L3\r\n", kGenepopMixtureFailed, "No individuals in"},
       {"only empty samples", SmallBaseline("Label", "POP\r\n! none\r\nPOP\r\n"),

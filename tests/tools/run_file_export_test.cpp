@@ -174,7 +174,8 @@ TEST(FileHelpers, CreateOutputFileReportsAFileItCannotOpen) {
   ScratchFolder dir;
   ScriptedUi scripted;
   bool overwriteAll = false;
-  EXPECT_EQ(CreateOutputFile(scripted.ui, dir / "none/x.txt", overwriteAll), nullptr);
+  PendingFile pending;
+  EXPECT_EQ(CreateOutputFile(scripted.ui, dir / "none/x.txt", overwriteAll, pending), nullptr);
   EXPECT_EQ(scripted.asked, std::vector<std::string>{"Cannot Open " + (dir / "none/x.txt")});
 }
 

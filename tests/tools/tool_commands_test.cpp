@@ -159,7 +159,7 @@ TEST(ToolCommands, CleanupShowsCountsAndDeletesOnlyWhatWasAskedAndConfirmed) {
   EXPECT_NE(dry.out.find("5.86KB"), std::string::npos) << dry.out;
   // Each file that would go is listed with its size.
   EXPECT_NE(dry.out.find("Files that would be deleted:\n"), std::string::npos) << dry.out;
-  EXPECT_NE(dry.out.find("       2000  run_POP_01_02.Sta\n"), std::string::npos) << dry.out;
+  EXPECT_NE(dry.out.find("     1.95KB  run_POP_01_02.Sta\n"), std::string::npos) << dry.out;
   EXPECT_EQ(dry.out.find("key.dbp\n"), std::string::npos) << dry.out;
 
   CliResult unconfirmed = RunCliLine(dir.path(), "cleanup run --kinds sta");

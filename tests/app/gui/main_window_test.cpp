@@ -200,6 +200,25 @@ class MainWindowTest : public QObject {
     QVERIFY(window.chainPanel()->runBoxText().startsWith("Iterations: 250\n"));
   }
 
+  void priorityClassesAreCheckedOnlyWhenTaken() {
+    MainWindow window;
+    ModalAnswerer answerer;
+    window.runCommand(kCmdPriorityBelowNormal);  // lowering is always allowed
+    window.updateCommandStates();
+    QVERIFY(window.action(kCmdPriorityBelowNormal)->isChecked());
+    QVERIFY(!window.action(kCmdPriorityNormal)->isChecked());
+    window.runCommand(kCmdPriorityAboveNormal);
+    window.updateCommandStates();
+    if (answerer.texts.isEmpty()) {
+      QVERIFY(window.action(kCmdPriorityAboveNormal)->isChecked());  // privileged
+    } else {
+      // Refused: said in the system's words, and the old class stays checked.
+      QVERIFY(answerer.texts[0].startsWith("System Message:\nCannot set the process priority:\nAboveNormal\n"));
+      QVERIFY(window.action(kCmdPriorityBelowNormal)->isChecked());
+      QVERIFY(!window.action(kCmdPriorityAboveNormal)->isChecked());
+    }
+  }
+
   void extensionPointsReachMenusAndPanes() {
     MainWindow window;
     int called = 0;
