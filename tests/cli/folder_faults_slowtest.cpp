@@ -59,7 +59,7 @@ void PrepareLongRun(const fs::path& folder) {
   std::string text = ReadFileBytes(source / "tavrin.tcf");
   text = std::regex_replace(text, std::regex("NumberOfChains = \\d+"), "NumberOfChains = 2");
   text = std::regex_replace(text, std::regex("NumberOfReps = \\d+"), "NumberOfReps = 200000");
-  text = std::regex_replace(text, std::regex("SaveEvery = \\d+"), "SaveEvery = 50");
+  text = std::regex_replace(text, std::regex("SaveEvery = \\d+"), "SaveEvery = 100");
   std::ofstream(folder / "tavrin.tcf", std::ios::binary) << text;
   ASSERT_EQ(RunCli(folder, {"load", "tavrin.tcf"}).exitCode, 0);
   const passwd* nobody = getpwnam("nobody");
