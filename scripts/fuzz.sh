@@ -29,7 +29,7 @@ all=(control_text control_spam baseline_talmo baseline_spam mixture_spam mixture
 [ ${#targets[@]} -gt 0 ] || targets=("${all[@]}")
 
 dir=build-fuzz
-cmake -S . -B "$dir" -DCMAKE_CXX_COMPILER=clang++-16 -DMIXORA_FUZZ=ON -DMIXORA_TESTS=OFF \
+cmake -S . -B "$dir" -DCMAKE_CXX_COMPILER=clang++-16 -DMIXORA_FUZZ=ON -DMIXORA_TESTS=OFF -DMIXORA_GUI=OFF \
   -DMIXORA_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$dir" -j"$(nproc)" --target mixora_fuzz_all >/dev/null
 
