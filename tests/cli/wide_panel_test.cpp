@@ -27,7 +27,7 @@ TEST(WidePanel, ThousandLociRunFromLoadToReports) {
   SyntheticFileSettings settings;
   settings.chains = 2;
   settings.reps = 40;
-  settings.saveEvery = 10;
+  settings.saveEvery = 100;
   settings.numberToKeep = 20;
   ASSERT_EQ(WriteSyntheticRunFiles(shape, settings, (folder / "Wide.tcf").string()), 1);
   const std::string mixture = ReadFileBytes(folder / "Wide.mix");

@@ -167,7 +167,9 @@ INSTANTIATE_TEST_SUITE_P(
 std::map<std::string, std::vector<uint8_t>> FolderBytes(const std::string& folder) {
   std::map<std::string, std::vector<uint8_t>> files;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    if (entry.path().extension() == ".log") continue;  // holds the loop time
+    // The chain log (.Sum) holds the date and the loop time.
+    const std::string kind = entry.path().extension().string();
+    if (kind != ".Sta" && kind != ".Ise" && kind != ".Rst") continue;
     std::ifstream in(entry.path(), std::ios::binary);
     files[entry.path().filename().string()] =
         std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
@@ -199,7 +201,7 @@ TEST(ChainWorkers, SampleAndRestartFilesAreTheSameForEveryThreadCount) {
     StopChainWorkers(*chain);
     ASSERT_EQ(EndChain(*chain), 1);
     const auto files = FolderBytes(folder.path());
-    ASSERT_GE(files.size(), 3u);
+    ASSERT_EQ(files.size(), 3u);
     if (threads == 1) {
       first = files;
       continue;
