@@ -128,7 +128,10 @@ LoadWorkflowDialog::LoadWorkflowDialog(QWidget* parent, const Interaction& ui, c
   if (openedWithPath_) {
     setWindowTitle(QString("Mixora - %1").arg(path));
     path_->setText(path);
-    QTimer::singleShot(0, this, &LoadWorkflowDialog::load);
+    // Loaded once the window shows, unless the user was quicker.
+    QTimer::singleShot(0, this, [this] {
+      if (!loadedOnce_) load();
+    });
   } else {
     setWindowTitle("Mixora - No Control File Loaded");
     pathEdited();
@@ -189,6 +192,7 @@ void LoadWorkflowDialog::showLog(int result) {
 }
 
 void LoadWorkflowDialog::load() {
+  loadedOnce_ = true;
   controlPath_ = path_->text().trimmed().toStdString();
   const int32_t kind = ClassifyControlFile(controlPath_);
   kind_->setText(kind < 0 ? "Not Found" : ControlKindName(kind));

@@ -52,6 +52,7 @@ class LoadWorkflowDialog : public QDialog {
 
   const Interaction& ui_;
   bool openedWithPath_ = false;
+  bool loadedOnce_ = false;
   std::unique_ptr<Control> control_;
   std::string controlPath_;
   QString rcfPath_;

@@ -48,7 +48,7 @@ TEST(TextFile, AcceptsLfAndCrLfAndRefusesLongLinesAndBinary) {
   ASSERT_EQ(file.lines.size(), 3u);
   EXPECT_EQ(file.lines[1], "b");
 
-  std::string longLine = "ok\n" + std::string(2048, 'x');
+  std::string longLine = "ok\n" + std::string(kMaxLineLength + 1, 'x');
   EXPECT_EQ(SplitTextLines(longLine, "f.txt", file, badLine, message),
             TextFileStatus::kLineTooLong);
   EXPECT_EQ(badLine, 2);

@@ -223,7 +223,11 @@ class MainWindowTest : public QObject {
     MainWindow window;
     int called = 0;
     window.updateCommandStates();
-    QVERIFY(!window.action(kCmdTcfToRcf)->isEnabled());  // nothing handles it yet
+    // Every tool window that needs no open run is there from the start.
+    for (int id : {kCmdTcfToRcf, kCmdRcfToTcf, kCmdSpamToTcf, kCmdGenepopToSpam, kCmdSimulations,
+                   kCmdHelp, kCmdAbout, kCmdCite})
+      QVERIFY2(window.action(id)->isEnabled(), qPrintable(QString::number(id)));
+    // A handler set later replaces the window's own.
     window.setCommandHandler(kCmdTcfToRcf, [&called] { ++called; });
     QVERIFY(window.action(kCmdTcfToRcf)->isEnabled());
     window.action(kCmdTcfToRcf)->trigger();

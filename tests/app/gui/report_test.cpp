@@ -44,7 +44,11 @@ std::map<std::string, std::string> Outputs(const fs::path& folder) {
   std::map<std::string, std::string> files;
   for (const auto& entry : fs::directory_iterator(folder)) {
     const std::string ext = entry.path().extension().string();
-    if (ext == ".Sum" || ext == ".log" || ext == ".rcf" || ext == ".Log" || ext == ".LOG") continue;
+    // The window keeps its run open, and with it the lock of the chains it
+    // ran; the command has let go of its own.
+    if (ext == ".Sum" || ext == ".log" || ext == ".rcf" || ext == ".Log" || ext == ".LOG" ||
+        ext == ".lock")
+      continue;
     std::string bytes = ReadBytes(entry.path());
     for (std::size_t at = bytes.find(own); at != std::string::npos; at = bytes.find(own, at))
       bytes.replace(at, own.size(), "<folder>");
