@@ -55,6 +55,7 @@ LoadWorkflowDialog::LoadWorkflowDialog(QWidget* parent, const Interaction& ui, c
   auto* fileRow = new QHBoxLayout;
   path_ = new QLineEdit(this);
   path_->setObjectName("controlPath");
+  path_->setMinimumWidth(300);
   browse_ = new QPushButton("Browse..:", this);
   browse_->setToolTip("Choose a text (.tcf) or SPAM (.ctl) control file");
   kind_ = new QLabel(this);
