@@ -25,4 +25,12 @@ void AppendFormat(std::string& out, const char* format, ...) {
   va_end(args);
 }
 
+std::string StringPrintf(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string text = FormatVa(format, args);
+  va_end(args);
+  return text;
+}
+
 }  // namespace mixora

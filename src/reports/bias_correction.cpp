@@ -16,14 +16,6 @@ namespace mixora {
 
 namespace {
 
-std::string StringPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string StringPrintf(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  std::string text = FormatVa(format, args);
-  va_end(args);
-  return text;
-}
 
 int32_t DrawIndex(Mt19937State& mt, const std::vector<double>& cumulative) {
   const double u = Mt19937Uniform(mt) * cumulative.back();

@@ -12,14 +12,6 @@ namespace mixora {
 
 namespace {
 
-std::string StringPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string StringPrintf(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  std::string text = FormatVa(format, args);
-  va_end(args);
-  return text;
-}
 
 std::string NameOf(const std::vector<std::string>& names, int32_t i) {
   return i >= 0 && static_cast<std::size_t>(i) < names.size() ? names[i] : std::string();

@@ -13,14 +13,6 @@ namespace mixora {
 
 namespace {
 
-std::string StringPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string StringPrintf(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  std::string text = FormatVa(format, args);
-  va_end(args);
-  return text;
-}
 
 int TopOf(const std::vector<double>& values) {
   int top = 0;

@@ -18,14 +18,6 @@ namespace mixora {
 
 namespace {
 
-std::string StringPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
-std::string StringPrintf(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  std::string text = FormatVa(format, args);
-  va_end(args);
-  return text;
-}
 
 // A mixture of the plan: truth and estimate per group, or an error.
 bool SimulateOne(const FishGenotypes& baseline, const RunSettings& settings,
