@@ -115,6 +115,12 @@ int RunAnalyze(AnalyzeOptions& options) {
     return 1;
   }
 
+  // The reports of a resumed analysis are products of the very chains it
+  // continued (the inputs were checked to be the same): they are replaced
+  // without a question, which a batch job that resumes could never answer.
+  CliOptions reportOptions = options.common;
+  if (options.resume) reportOptions.overwrite = true;
+  const Interaction reportUi = MakeTerminalInteraction(reportOptions);
   std::vector<std::string> filesWritten;
   bool reportsOk = true;
   if (outcome.chains < 2)
@@ -123,7 +129,7 @@ int RunAnalyze(AnalyzeOptions& options) {
   for (const MixtureOutcome& mixture : outcome.mixtures) {
     if (!quiet) std::cerr << "Reports for mixture " << mixture.mixture + 1 << "\n";
     std::vector<std::string> files;
-    int produced = RunAllReportsForRun(rcfPath, mixture.mixture, ui, files, nullptr, true);
+    int produced = RunAllReportsForRun(rcfPath, mixture.mixture, reportUi, files, nullptr, true);
     filesWritten.insert(filesWritten.end(), files.begin(), files.end());
     if (!produced) {
       PrintError("the reports of mixture " + std::to_string(mixture.mixture + 1) +

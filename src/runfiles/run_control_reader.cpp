@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <new>
 
 #include "core/lookups.h"
 #include "input/control_keywords.h"
@@ -475,16 +476,28 @@ std::unique_ptr<RunRecord> DecodeRunControl(RunControlContent& content, const st
   return record;
 }
 
+// A run too large for the memory at hand can fail here, before any chain
+// takes its arrays; it ends the same way as a chain that cannot allocate.
 std::unique_ptr<RunRecord> ReadNewControl(const std::string& path, const Interaction& ui) {
-  RunControlContent content;
-  if (!OpenRunControlContent(path, ui, content)) return nullptr;
-  return DecodeNewControl(content, path, ui);
+  try {
+    RunControlContent content;
+    if (!OpenRunControlContent(path, ui, content)) return nullptr;
+    return DecodeNewControl(content, path, ui);
+  } catch (const std::bad_alloc&) {
+    ShowMessage(ui, kMbIconError, "Memory Allocation Failure.  FATAL!!");
+    return nullptr;
+  }
 }
 
 std::unique_ptr<RunRecord> ReadRunControl(const Interaction& ui, const std::string& path, int p) {
-  RunControlContent content;
-  if (!OpenRunControlContent(path, ui, content)) return nullptr;
-  return DecodeRunControl(content, path, p, ui);
+  try {
+    RunControlContent content;
+    if (!OpenRunControlContent(path, ui, content)) return nullptr;
+    return DecodeRunControl(content, path, p, ui);
+  } catch (const std::bad_alloc&) {
+    ShowMessage(ui, kMbIconError, "Memory Allocation Failure.  FATAL!!");
+    return nullptr;
+  }
 }
 
 }  // namespace mixora

@@ -29,16 +29,23 @@ constexpr bool kSanitized = false;
 TEST(MemoryFaults, ArraysThatDoNotFitEndTheRunWithTheFatalMessageAndNoOutputs) {
   if (kSanitized) GTEST_SKIP() << "an address-space limit cannot be set under a sanitizer";
   const fs::path folder = testing_support::NewTempFolder("memory_faults");
-  // 1000 stocks and 60,000 fish: each chain's likelihood table alone takes
-  // about 480 MB, the run control file a few.
+  // 999 stocks (the most a control file may name) and 60,000 fish: each
+  // chain's likelihood table alone takes about 480 MB, the run control file a
+  // few.
   SyntheticRunShape shape;
-  shape.stocks = 1000;
+  shape.stocks = 999;
   shape.characters = 2;
   shape.fish = 60000;
   shape.baselineFishPerStock = 4;
   RunRecord run = MakeSyntheticRun(shape);
   run.settings.NumberOfChains = 2;
   run.settings.NumberOfReps = 10;
+  // A run control file is checked against the control file's ranges before
+  // any array is taken, so the settings must be ones a control file allows.
+  run.settings.Accuracy = 0.02;
+  run.settings.Quantile = 0.975;
+  run.settings.Probability = 0.95;
+  run.settings.Percentile = 0.975;
   SetField(run.settings.Title, "Large");
   run.runTitle = "Large";
   run.controlPath = (folder / "Large.rcf").string();
