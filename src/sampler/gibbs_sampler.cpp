@@ -29,13 +29,22 @@ inline void MultiplyIn(StockLanes& product, const double* row) {
   product = product * lanes;
 }
 
+// One copy per instruction set, chosen when the program loads. The choice
+// runs before ThreadSanitizer's runtime is ready, so its build keeps one
+// plain copy; the arithmetic, and so every file, is the same in each copy.
+#if defined(__SANITIZE_THREAD__)
+#define MIXORA_CPU_CLONES
+#else
+#define MIXORA_CPU_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#endif
+
 // Likelihoods of one block of kStockBlock stocks for every fish. Walking all
 // fish for one block keeps the block's columns of the factor rows (one cache
 // line per row) in the first-level cache. A fish's product is one long chain
 // of dependent multiplications, so four fish are multiplied side by side to
 // keep the multiplier busy; each fish still takes its factors in its own
 // character and allele order.
-__attribute__((target_clones("avx512f", "avx2", "default"))) void LikelihoodsOfBlock(
+MIXORA_CPU_CLONES void LikelihoodsOfBlock(
     const double* factors, std::size_t stride, const uint32_t* alleleStart,
     const uint32_t* alleleRows, int32_t fish, double* likelihoods) {
   constexpr int kSideBySide = kFishSideBySide;
@@ -146,7 +155,7 @@ const bool kHasAvx512 = __builtin_cpu_supports("avx512f");
 // Every sum runs in stock order and every weight is divided, not multiplied
 // by a reciprocal: the same operations SumOf and DivideBy perform one fish at
 // a time.
-__attribute__((target_clones("avx512f", "avx2", "default"))) void WeighFish(SamplerArrays& a,
+MIXORA_CPU_CLONES void WeighFish(SamplerArrays& a,
                                                                            int32_t first, int n) {
   const int32_t S = a.stocks;
   const std::size_t P = static_cast<std::size_t>(a.stride);
