@@ -24,17 +24,8 @@ using testing_support::ReadFileBytes;
 using testing_support::RunCli;
 using testing_support::RunCliLimited;
 
-class Folder {
- public:
-  Folder() : path_(testing_support::NewTempFolder("disk_full")) {}
-  ~Folder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
+struct Folder : testing_support::ScopedTempFolder {
+  Folder() : ScopedTempFolder("disk_full") {}
 };
 
 // The example cut to two chains of 2000 iterations: each composition file

@@ -24,17 +24,8 @@ using testing_support::ReadFileBytes;
 using testing_support::RunCli;
 using testing_support::RunCliLimited;
 
-class Folder {
- public:
-  Folder() : path_(testing_support::NewTempFolder("disk_faults")) {}
-  ~Folder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
+struct Folder : testing_support::ScopedTempFolder {
+  Folder() : ScopedTempFolder("disk_faults") {}
 };
 
 // The example run, cut to two chains of a few hundred iterations, copied into

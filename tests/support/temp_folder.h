@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 namespace mixora::testing_support {
 
@@ -22,5 +23,21 @@ inline std::filesystem::path NewTempFolder(std::string tag) {
     throw std::runtime_error("cannot create a scratch folder like " + pattern);
   return pattern;
 }
+
+// A fresh scratch folder, removed with everything in it when the object goes.
+class ScopedTempFolder {
+ public:
+  explicit ScopedTempFolder(std::string tag) : path_(NewTempFolder(std::move(tag))) {}
+  ScopedTempFolder(const ScopedTempFolder&) = delete;
+  ScopedTempFolder& operator=(const ScopedTempFolder&) = delete;
+  ~ScopedTempFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+  }
+  const std::filesystem::path& path() const { return path_; }
+
+ private:
+  std::filesystem::path path_;
+};
 
 }  // namespace mixora::testing_support
