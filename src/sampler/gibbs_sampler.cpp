@@ -87,11 +87,13 @@ MIXORA_CPU_CLONES void LikelihoodsOfBlock(
 static_assert(kStockBlock == 8, "StockLanes is initialised with eight lanes");
 static_assert(kFishSideBySide == 4, "LikelihoodsOfBlock keeps four products");
 
-// Two blocks (sixteen stocks) per row index, for targets with 512-bit
-// vectors and registers enough for eight products: every index load and
-// address computation then serves two multiplications. Each lane still
-// takes its fish's factors in the same order.
-__attribute__((target("avx512f"))) void LikelihoodsOfBlockPair(
+// Several blocks (sixteen or twenty-four stocks) per row index, for targets
+// with 512-bit vectors and registers enough for 4 * kBlocks products: every
+// index load and address computation then serves kBlocks multiplications,
+// and the fish's rows are walked once for all of them. Each lane still takes
+// its fish's factors in the same order.
+template <int kBlocks>
+__attribute__((target("avx512f"))) void LikelihoodsOfBlockGroup(
     const double* factors, std::size_t stride, const uint32_t* alleleStart,
     const uint32_t* alleleRows, int32_t fish, double* likelihoods) {
   constexpr int kSideBySide = kFishSideBySide;
@@ -101,49 +103,52 @@ __attribute__((target("avx512f"))) void LikelihoodsOfBlockPair(
     const uint32_t* rows[kSideBySide];
     uint32_t count[kSideBySide];
     uint32_t common = UINT32_MAX;
+    #pragma GCC unroll 16
     for (int f = 0; f < kSideBySide; ++f) {
       rows[f] = alleleRows + alleleStart[i + f];
       count[f] = alleleStart[i + f + 1] - alleleStart[i + f];
       if (count[f] < common) common = count[f];
     }
-    StockLanes p0 = one, q0 = one, p1 = one, q1 = one, p2 = one, q2 = one, p3 = one, q3 = one;
+    StockLanes p[kSideBySide][kBlocks];
+    #pragma GCC unroll 16
+    for (int f = 0; f < kSideBySide; ++f)
+      #pragma GCC unroll 16
+      for (int b = 0; b < kBlocks; ++b) p[f][b] = one;
     for (uint32_t r = 0; r < common; ++r) {
-      const double* r0 = factors + rows[0][r] * stride;
-      const double* r1 = factors + rows[1][r] * stride;
-      const double* r2 = factors + rows[2][r] * stride;
-      const double* r3 = factors + rows[3][r] * stride;
-      MultiplyIn(p0, r0);
-      MultiplyIn(q0, r0 + kStockBlock);
-      MultiplyIn(p1, r1);
-      MultiplyIn(q1, r1 + kStockBlock);
-      MultiplyIn(p2, r2);
-      MultiplyIn(q2, r2 + kStockBlock);
-      MultiplyIn(p3, r3);
-      MultiplyIn(q3, r3 + kStockBlock);
+      const double* row[kSideBySide];
+      #pragma GCC unroll 16
+      for (int f = 0; f < kSideBySide; ++f) row[f] = factors + rows[f][r] * stride;
+      #pragma GCC unroll 16
+      for (int f = 0; f < kSideBySide; ++f)
+        #pragma GCC unroll 16
+        for (int b = 0; b < kBlocks; ++b) MultiplyIn(p[f][b], row[f] + b * kStockBlock);
     }
-    StockLanes* products[kSideBySide][2] = {{&p0, &q0}, {&p1, &q1}, {&p2, &q2}, {&p3, &q3}};
+    #pragma GCC unroll 16
     for (int f = 0; f < kSideBySide; ++f) {
-      StockLanes low = *products[f][0], high = *products[f][1];
       for (uint32_t r = common; r < count[f]; ++r) {
         const double* row = factors + rows[f][r] * stride;
-        MultiplyIn(low, row);
-        MultiplyIn(high, row + kStockBlock);
+        #pragma GCC unroll 16
+        for (int b = 0; b < kBlocks; ++b) MultiplyIn(p[f][b], row + b * kStockBlock);
       }
       double* out = likelihoods + static_cast<std::size_t>(i + f) * stride;
-      std::memcpy(out, &low, sizeof low);
-      std::memcpy(out + kStockBlock, &high, sizeof high);
+      #pragma GCC unroll 16
+      for (int b = 0; b < kBlocks; ++b)
+        std::memcpy(out + b * kStockBlock, &p[f][b], sizeof(StockLanes));
     }
   }
   for (; i < fish; ++i) {
-    StockLanes low = one, high = one;
+    StockLanes p[kBlocks];
+    #pragma GCC unroll 16
+    for (int b = 0; b < kBlocks; ++b) p[b] = one;
     for (uint32_t r = alleleStart[i]; r < alleleStart[i + 1]; ++r) {
       const double* row = factors + alleleRows[r] * stride;
-      MultiplyIn(low, row);
-      MultiplyIn(high, row + kStockBlock);
+      #pragma GCC unroll 16
+      for (int b = 0; b < kBlocks; ++b) MultiplyIn(p[b], row + b * kStockBlock);
     }
     double* out = likelihoods + static_cast<std::size_t>(i) * stride;
-    std::memcpy(out, &low, sizeof low);
-    std::memcpy(out + kStockBlock, &high, sizeof high);
+    #pragma GCC unroll 16
+    for (int b = 0; b < kBlocks; ++b)
+      std::memcpy(out + b * kStockBlock, &p[b], sizeof(StockLanes));
   }
 }
 
@@ -230,10 +235,16 @@ void LikelihoodsOfFish(SamplerArrays& a, int32_t first, int32_t end) {
   const std::size_t P = static_cast<std::size_t>(a.stride);
   int32_t s0 = 0;
   if (kHasAvx512) {
-    for (; s0 + 2 * kStockBlock <= a.stride; s0 += 2 * kStockBlock) {
-      LikelihoodsOfBlockPair(a.factors.data() + s0, P, a.alleleStart.data() + first,
-                             a.alleleRows.data(), end - first,
-                             a.likelihoods.data() + static_cast<std::size_t>(first) * P + s0);
+    for (; s0 + 3 * kStockBlock <= a.stride; s0 += 3 * kStockBlock) {
+      LikelihoodsOfBlockGroup<3>(a.factors.data() + s0, P, a.alleleStart.data() + first,
+                                 a.alleleRows.data(), end - first,
+                                 a.likelihoods.data() + static_cast<std::size_t>(first) * P + s0);
+    }
+    if (s0 + 2 * kStockBlock <= a.stride) {
+      LikelihoodsOfBlockGroup<2>(a.factors.data() + s0, P, a.alleleStart.data() + first,
+                                 a.alleleRows.data(), end - first,
+                                 a.likelihoods.data() + static_cast<std::size_t>(first) * P + s0);
+      s0 += 2 * kStockBlock;
     }
   }
   for (; s0 < a.stride; s0 += kStockBlock) {

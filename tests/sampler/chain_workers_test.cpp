@@ -125,7 +125,8 @@ SyntheticRunShape ShapeOf(const SamplerCase& c) {
 
 class SamplerAgainstPlainLoops : public ::testing::TestWithParam<SamplerCase> {};
 
-// Stock counts around the kernels' blocks of 8 and 16, fish counts that are
+// Stock counts around the kernels' blocks of 8, 16 and 24 and their mixes
+// (40 = 24 + 16, 57 -> 64 = 24 + 24 + 8), fish counts that are
 // no multiple of four, missing genotypes, one and several threads.
 TEST_P(SamplerAgainstPlainLoops, EveryIterationIsTheSameBitForBit) {
   const SamplerCase c = GetParam();
@@ -158,6 +159,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(SamplerCase{"FiveStocks", 5, 6, 2, false, 43, 0.04, 1, 1},
                       SamplerCase{"SixteenStocks", 16, 9, 2, false, 41, 0.04, 1, 1},
                       SamplerCase{"SixtyNineStocks", 69, 12, 2, false, 45, 0.04, 1, 1},
+                      SamplerCase{"FortyStocks", 40, 10, 3, true, 46, 0.04, 1, 1},
+                      SamplerCase{"FiftySevenStocks", 57, 10, 2, false, 42, 0.04, 2, 1},
                       SamplerCase{"ManyAlleles", 21, 7, 12, true, 38, 0.1, 1, 0},
                       SamplerCase{"TwoThreads", 69, 12, 2, false, 45, 0.04, 2, 1},
                       SamplerCase{"ThreeThreads", 21, 7, 12, true, 38, 0.1, 3, 1},
