@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "chain_panel_texts.h"
@@ -14,6 +15,7 @@
 #include "gui_colours.h"
 #include "runfiles/summary_file.h"
 #include "sampler/chain_runner.h"
+#include "sampler/chain_workers.h"
 #include "screen_scale.h"
 
 namespace mixora::gui {
@@ -65,6 +67,28 @@ ChainPanel::ChainPanel(QWidget* parent) : QWidget(parent) {
   scroll_->hide();
   connect(scroll_, &QScrollBar::valueChanged, this, [this](int value) { setFirstVisible(value); });
   layout->addWidget(scroll_);
+
+  threadsRow_ = new QWidget(this);
+  auto* threadsLayout = new QHBoxLayout(threadsRow_);
+  threadsLayout->setContentsMargins(0, Px(4), 0, 0);
+  auto* threadsLabel = new QLabel("Threads per chain:", threadsRow_);
+  threads_ = new QSpinBox(threadsRow_);
+  threads_->setObjectName("threadsPerChain");
+  threads_->setRange(1, kMaxThreadsPerChain);
+  threads_->setFixedHeight(ControlHeight());
+  threadsLabel->setBuddy(threads_);
+  const QString tip =
+      "Each chain started from now on shares the work of its iterations among this many "
+      "threads. The sample and restart files are the same for any number; more threads "
+      "than free cores only slow the chains down.";
+  threads_->setToolTip(tip);
+  threadsLabel->setToolTip(tip);
+  connect(threads_, &QSpinBox::valueChanged, this,
+          [this](int value) { Q_EMIT threadsPerChainChosen(value); });
+  threadsLayout->addWidget(threadsLabel);
+  threadsLayout->addWidget(threads_);
+  threadsLayout->addStretch(1);
+  layout->addWidget(threadsRow_);
   layout->addStretch(1);
   build(nullptr);
 }
@@ -124,6 +148,12 @@ void ChainPanel::build(const RunSession* session) {
   const int chains = session_ != nullptr ? static_cast<int>(session_->chains.size()) : 0;
   runBox_->setVisible(session_ != nullptr);
   table_->setVisible(session_ != nullptr);
+  threadsRow_->setVisible(session_ != nullptr);
+  if (session_ != nullptr) {
+    threads_->blockSignals(true);
+    threads_->setValue(session_->threadsPerChain);
+    threads_->blockSignals(false);
+  }
 
   auto* labels = new QWidget(table_);
   auto* labelBox = new QVBoxLayout(labels);

@@ -2,7 +2,8 @@
 // The chain panel of the main window: the run box, and for the "All" row and
 // up to ten visible chains a coloured column with the chain's cells, its
 // priority selector and its Start, Stop, Pause and Resume buttons; a
-// horizontal scroll bar brings further chains into view.
+// horizontal scroll bar brings further chains into view. Below them, the
+// number of threads each chain's iterations are shared among.
 #include <QWidget>
 #include <vector>
 
@@ -14,6 +15,7 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 class QScrollBar;
+class QSpinBox;
 
 namespace mixora::gui {
 
@@ -40,6 +42,7 @@ class ChainPanel : public QWidget {
   QPushButton* button(int commandId) const;
   QComboBox* prioritySelector(int row) const;
   QScrollBar* scrollBar() const { return scroll_; }
+  QSpinBox* threadsPerChainSelector() const { return threads_; }
   QString cellText(int chainIndex, int rowLabel) const;  // "" for a hidden chain
   QString runBoxText() const;                             // every text, one per line
   QString processCpuText() const;
@@ -47,6 +50,8 @@ class ChainPanel : public QWidget {
  Q_SIGNALS:
   void command(int commandId);
   void priorityChosen(int row, int priority);
+  // Threads each chain started from now on shares its fish among.
+  void threadsPerChainChosen(int threads);
 
  private:
   struct Column {
@@ -64,6 +69,8 @@ class ChainPanel : public QWidget {
   int markedCount_ = 0;
   bool currentMarked_ = false;
   QGroupBox* runBox_ = nullptr;
+  QWidget* threadsRow_ = nullptr;
+  QSpinBox* threads_ = nullptr;
   QGridLayout* runBoxLayout_ = nullptr;
   std::vector<QLabel*> runBoxLabels_;
   QWidget* table_ = nullptr;

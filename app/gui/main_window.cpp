@@ -227,6 +227,8 @@ void MainWindow::buildCentre() {
   layout->addWidget(panel_);
   connect(panel_, &ChainPanel::command, this, &MainWindow::runCommand);
   connect(panel_, &ChainPanel::priorityChosen, this, &MainWindow::chainPriority);
+  connect(panel_, &ChainPanel::threadsPerChainChosen, this,
+          [this](int threads) { session_.threadsPerChain = threads; });
 
   auto* row = new QHBoxLayout;
   model_ = new MixtureListModel(this);

@@ -48,6 +48,11 @@ void ApplyNice(const ChainThreadSlot& slot, int priority) {
   int nice = slot.baseNice.load(kRelaxed) + kNiceOffset[ClampPriority(priority)];
   nice = nice < -20 ? -20 : nice > 19 ? 19 : nice;
   setpriority(PRIO_PROCESS, static_cast<id_t>(id), nice);
+  // The chain's helpers share its work, so they share its priority.
+  for (const std::atomic<int32_t>& helper : slot.helpers.systemIds) {
+    const int helperId = helper.load(std::memory_order_acquire);
+    if (helperId != 0) setpriority(PRIO_PROCESS, static_cast<id_t>(helperId), nice);
+  }
 }
 
 int64_t Hundredths(const timespec& t) {
@@ -58,6 +63,10 @@ int64_t OwnThreadCpu() {
   timespec t{};
   if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t) != 0) return 0;
   return Hundredths(t);
+}
+
+int64_t HelperCpu(const ChainThreadSlot& slot) {
+  return slot.helpers.cpuNanoseconds.load(kRelaxed) / 10000000;
 }
 
 void PublishClock(ChainThreadSlot& slot, const ChainClock& clock) {
@@ -318,6 +327,7 @@ int StartChains(RunSession& session, std::span<const int> indexes) {
         slot.pauseRequested = false;
       }
       slot.finalCpu.store(-1, kRelaxed);
+      slot.helpers.cpuNanoseconds.store(0, kRelaxed);
       slot.elapsedMs.store(chain.clock.elapsedMs, kRelaxed);
       slot.iterationsTimed.store(chain.clock.iterationsTimed, kRelaxed);
       chain.runState.store(kChainRunning, kRelaxed);
@@ -354,7 +364,7 @@ void ChainThread(RunSession& session, Chain& chain) {
   slot.systemId.store(static_cast<int32_t>(syscall(SYS_gettid)), std::memory_order_release);
   ApplyNice(slot, chain.priority);
   // Started after the nice value is set, which the helpers inherit.
-  StartChainWorkers(chain, session.threadsPerChain);
+  StartChainWorkers(chain, session.threadsPerChain, &slot.helpers);
   chain.result = 0;
   ClockStart(chain.clock);
   SetStatus(SessionUi(session), 0, "  Chain Iteration in progress.");
@@ -410,7 +420,8 @@ void FinishChain(RunSession& session, Chain& chain) {
   }
   ReleaseSamplerArrays(chain);
   CommitFile(chain.samples.chainLog);
-  slot.finalCpu.store(OwnThreadCpu(), kRelaxed);
+  // The helpers were joined above, so their time is complete.
+  slot.finalCpu.store(OwnThreadCpu() + HelperCpu(slot), kRelaxed);
   if (session.shutdown.load(kRelaxed) == 0)
     PostNotice(session.notices, {kChainFinishedNotice, chain.index});
 }
@@ -504,6 +515,7 @@ uint32_t ChainCpuTime(const RunSession& session, int chainIndex) {
   const ChainThreadSlot& slot = *session.slots[chainIndex];
   int64_t cpu = slot.finalCpu.load(kRelaxed);
   if (cpu >= 0) return static_cast<uint32_t>(cpu);
+  const int64_t helpers = HelperCpu(slot);
   clockid_t id;
   timespec t{};
   // The thread may end between these calls; then its final time is used.
@@ -512,7 +524,7 @@ uint32_t ChainCpuTime(const RunSession& session, int chainIndex) {
     cpu = slot.finalCpu.load(kRelaxed);
     return cpu > 0 ? static_cast<uint32_t>(cpu) : 0;
   }
-  return static_cast<uint32_t>(Hundredths(t));
+  return static_cast<uint32_t>(Hundredths(t) + helpers);
 }
 
 ClockReading ReadChainClock(const RunSession& session, int chainIndex) {

@@ -1,6 +1,10 @@
 #include "sampler/chain_workers.h"
 
+#include <sys/syscall.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <ctime>
 #include <functional>
 #include <memory>
 
@@ -16,15 +20,42 @@ void RunPart(ChainWorkers& w, int32_t part) {
   if (first < end) w.job(a, first, end);
 }
 
+int64_t OwnCpuNanoseconds() {
+  timespec t{};
+  if (clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t) != 0) return 0;
+  return static_cast<int64_t>(t.tv_sec) * 1000000000 + t.tv_nsec;
+}
+
+// A helper's processor time goes into the records as it grows, so a chain's
+// figure counts all the cores it keeps busy.
+struct CpuReporter {
+  HelperRecords* records;
+  int64_t reported = 0;
+  void Report() {
+    if (records == nullptr) return;
+    const int64_t now = OwnCpuNanoseconds();
+    records->cpuNanoseconds.fetch_add(now - reported, std::memory_order_relaxed);
+    reported = now;
+  }
+};
+
 void HelperLoop(ChainWorkers& w, int32_t part) {
+  HelperRecords* records = w.records;
+  std::atomic<int32_t>* id =
+      records != nullptr ? &records->systemIds[static_cast<std::size_t>(part - 1)] : nullptr;
+  if (id != nullptr) id->store(static_cast<int32_t>(syscall(SYS_gettid)), std::memory_order_release);
+  CpuReporter cpu{records};
   uint32_t seen = 0;
   for (;;) {
     w.generation.wait(seen, std::memory_order_acquire);
     seen = w.generation.load(std::memory_order_acquire);
-    if (w.stopping.load(std::memory_order_acquire)) return;
+    if (w.stopping.load(std::memory_order_acquire)) break;
     RunPart(w, part);
+    cpu.Report();
     if (w.remaining.fetch_sub(1, std::memory_order_acq_rel) == 1) w.remaining.notify_one();
   }
+  cpu.Report();
+  if (id != nullptr) id->store(0, std::memory_order_release);
 }
 
 }  // namespace
@@ -44,12 +75,13 @@ int32_t RangeStart(int32_t fish, int32_t parts, int32_t part) {
   return static_cast<int32_t>(std::min<int64_t>(at, fish));
 }
 
-void StartChainWorkers(Chain& chain, int32_t threads) {
+void StartChainWorkers(Chain& chain, int32_t threads, HelperRecords* records) {
   StopChainWorkers(chain);
   threads = std::clamp(threads, 1, kMaxThreadsPerChain);
   if (threads == 1) return;
   auto workers = std::make_unique<ChainWorkers>();
   workers->parts = threads;
+  workers->records = records;
   for (int32_t part = 1; part < threads; ++part) {
     workers->helpers.emplace_back(HelperLoop, std::ref(*workers), part);
   }

@@ -5,6 +5,7 @@
 // ranges; each fish's numbers are computed exactly as one thread computes
 // them, and everything that draws random numbers stays on the chain's thread.
 // The helpers live as long as the chain thread and sleep between jobs.
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <thread>
@@ -21,6 +22,18 @@ using FishJob = void (*)(SamplerArrays& arrays, int32_t first, int32_t end);
 // Most threads one chain may use.
 inline constexpr int32_t kMaxThreadsPerChain = 64;
 
+// What a chain's helpers leave where the front end can see them, beside the
+// chain thread's own records: their system thread ids, so that a priority
+// given to the chain reaches them too, and the processor time they used.
+struct HelperRecords {
+  // One per helper; 0 while it does not run. Store and load with release
+  // and acquire, like the chain thread's own id.
+  std::array<std::atomic<int32_t>, kMaxThreadsPerChain> systemIds{};
+  // Summed over the helpers since the chain was last started (relaxed: a
+  // display figure, read again after the helpers are joined).
+  std::atomic<int64_t> cpuNanoseconds{0};
+};
+
 struct ChainWorkers {
   ChainWorkers() = default;
   ChainWorkers(const ChainWorkers&) = delete;
@@ -36,12 +49,15 @@ struct ChainWorkers {
   std::atomic<bool> stopping{false};
   FishJob job = nullptr;
   SamplerArrays* arrays = nullptr;
+  HelperRecords* records = nullptr;  // may be none
 };
 
 // Gives the chain threads - 1 helpers (threads is clamped to
 // 1 .. kMaxThreadsPerChain; 1 means none). Call on the chain's own thread,
-// so the helpers inherit its scheduling priority.
-void StartChainWorkers(Chain& chain, int32_t threads);
+// so the helpers inherit its scheduling priority. With records, each helper
+// enters its system id there while it runs and adds its processor time
+// after every job and as it ends.
+void StartChainWorkers(Chain& chain, int32_t threads, HelperRecords* records = nullptr);
 
 // Ends and joins the chain's helpers, if it has any.
 void StopChainWorkers(Chain& chain);

@@ -22,6 +22,7 @@
 #include "runfiles/run_record.h"
 #include "sampler/c_rand.h"
 #include "sampler/chain.h"
+#include "sampler/chain_workers.h"
 #include "sampler/priors.h"
 
 namespace mixora {
@@ -70,6 +71,9 @@ struct ChainThreadSlot {
   // Processor time of the thread in hundredths, set as it finishes (-1 before).
   // Relaxed: one word, published alone; its final reading follows the join.
   std::atomic<int64_t> finalCpu{-1};
+  // The chain's helper threads, when it shares its fish among several; their
+  // time is part of the chain's processor time.
+  HelperRecords helpers;
   // The seeds and starting stocks the chain was created with; a fresh start
   // goes back to them whatever a restart file said.
   ChainStart created;

@@ -353,6 +353,32 @@ TEST_F(OpenedRun, PriorityBecomesTheNiceValueOfALiveChainThread) {
   DrainNotices(session_);
 }
 
+// A chain that shares its fish among helper threads gives them its priority,
+// now and when it changes, and counts their processor time as its own.
+TEST_F(OpenedRun, HelperThreadsShareTheChainsPriorityAndCountInItsTime) {
+  Open({{"NumberOfReps", "300"}});
+  session_.threadsPerChain = 3;
+  Gate gate;
+  session_.afterIteration = [&gate](Chain& chain) {
+    if (chain.iteration.load() == 2) gate.Arrive();
+  };
+  ASSERT_EQ(StartChains(session_, 0, 1), 1);
+  gate.WaitArrival();
+  const ChainThreadSlot& slot = *session_.slots[0];
+  const int base = slot.baseNice.load();
+  std::vector<id_t> helpers;
+  for (const auto& id : slot.helpers.systemIds)
+    if (id.load() != 0) helpers.push_back(static_cast<id_t>(id.load()));
+  ASSERT_EQ(helpers.size(), 2u);
+  for (id_t id : helpers) EXPECT_EQ(getpriority(PRIO_PROCESS, id), std::min(base + 5, 19));
+  SetChainPriority(session_, 0, 0, 1);
+  for (id_t id : helpers) EXPECT_EQ(getpriority(PRIO_PROCESS, id), std::min(base + 10, 19));
+  gate.Release();
+  DrainNotices(session_);
+  EXPECT_GT(slot.helpers.cpuNanoseconds.load(), 0);
+  for (const auto& id : slot.helpers.systemIds) EXPECT_EQ(id.load(), 0);
+}
+
 TEST_F(OpenedRun, StartingAllLeavesARunningChainAlone) {
   Open({{"NumberOfReps", "200"}, {"NumberOfChains", "3"}});
   Gate gate;

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTest>
 
 #include "chain_panel.h"
@@ -11,6 +12,7 @@
 #include "core/chain_colours.h"
 #include "gui_test_support.h"
 #include "main_window.h"
+#include "sampler/chain_workers.h"
 
 using namespace mixora;
 using namespace mixora::gui;
@@ -39,6 +41,15 @@ class ChainPanelTest : public QObject {
     QCOMPARE(panel->prioritySelector(1)->currentText(), QString("Lower"));
     QCOMPARE(panel->prioritySelector(1)->count(), 4);
     QVERIFY(!panel->processCpuText().isEmpty());
+    // One thread per chain unless the user asks for more; the choice is the
+    // session's, for the chains started next.
+    QSpinBox* threads = panel->threadsPerChainSelector();
+    QCOMPARE(threads->value(), 1);
+    QCOMPARE(threads->maximum(), kMaxThreadsPerChain);
+    threads->setValue(2);
+    QCOMPARE(window.session().threadsPerChain, 2);
+    window.show();
+    SavePicture(window, "main_window_threads_per_chain");
   }
 
   void chainColoursCycleThroughTheTable() {
