@@ -14,6 +14,7 @@
 #include "tools/genepop_convert.h"
 #include "tools/genepop_standard_import.h"
 #include "tools/genotype_table_import.h"
+#include "tools/imported_genotypes.h"
 
 namespace mixora::cli {
 
@@ -106,6 +107,9 @@ int RunImport(ImportOptions& options) {
     return 1;
   }
   data.title = "Imported from " + FileNameOf(options.mixture);
+  data.description =
+      ImportDescription(options.format == "csv" ? "genotype table" : "standard Genepop",
+                        FileNameOf(options.reference), FileNameOf(options.mixture));
 
   std::vector<std::string> outputs = {options.baselineOut, options.mixtureOut, options.control};
   for (const std::string& output : outputs) {
