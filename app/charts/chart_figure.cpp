@@ -189,7 +189,7 @@ ChartFigure TraceFigure(const TraceChartData& data, const QString& title) {
       auto* lower = new QLineSeries;
       lower->append(0.0, y0);
       lower->append(count, y0);
-      auto* bar = new QAreaSeries(upper, lower);
+      auto* bar = AreaBetween(upper, lower);
       bar->setBrush(QColor(140, 140, 140));
       bar->setPen(QPen(Qt::white, 0.6));
       Attach(histogram, bar, hx, hy, false);
@@ -300,7 +300,7 @@ ChartFigure AssignmentFigure(const AssignmentChartData& data, const QString& tit
     lower->append(i, 0.0);
     lower->append(i + 1, 0.0);
   }
-  auto* area = new QAreaSeries(upper, lower);
+  auto* area = AreaBetween(upper, lower);
   area->setName(QStringLiteral("Top probability"));
   area->setBrush(QColor(30, 70, 140, 150));
   area->setPen(QPen(QColor(30, 70, 140), 1.2));
