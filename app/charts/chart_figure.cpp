@@ -20,126 +20,10 @@
 #include <cmath>
 
 #include "chart_colours.h"
+#include "chart_parts.h"
 
 namespace mixora::charts {
 namespace {
-
-// Pixel sizes, not points: SVG, PDF and PNG devices differ in resolution,
-// and the text must keep its size relative to the chart on all of them.
-constexpr int kTitlePixels = 16;
-constexpr int kLabelPixels = 12;
-constexpr int kRowPixels = 24;
-const QColor kInterval(90, 90, 90);
-const QColor kReferenceAmber(214, 137, 16);
-const QColor kReferenceRed(192, 40, 40);
-
-QFont Font(int pixels, bool bold = false) {
-  QFont font(QStringLiteral("DejaVu Sans"));
-  font.setPixelSize(pixels);
-  font.setBold(bold);
-  return font;
-}
-
-QChart* NewChart(const QString& title) {
-  auto* chart = new QChart;
-  chart->setTitle(title);
-  chart->setTitleFont(Font(kTitlePixels, true));
-  chart->setBackgroundRoundness(0);
-  chart->setDropShadowEnabled(false);
-  chart->setAnimationOptions(QChart::NoAnimation);
-  chart->legend()->setFont(Font(kLabelPixels));
-  chart->setMargins(QMargins(8, 6, 16, 6));
-  return chart;
-}
-
-QValueAxis* ValueAxis(const QString& title, double low, double high, const char* format) {
-  auto* axis = new QValueAxis;
-  axis->setRange(low, high);
-  axis->setTitleText(title);
-  axis->setTitleFont(Font(kLabelPixels));
-  axis->setLabelsFont(Font(kLabelPixels));
-  axis->setLabelFormat(QString::fromLatin1(format));
-  return axis;
-}
-
-// Row labels on the left, the first row at the top.
-QCategoryAxis* RowAxis(const std::vector<QString>& names) {
-  auto* axis = new QCategoryAxis;
-  axis->setLabelsFont(Font(kLabelPixels));
-  axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionCenter);
-  const int count = static_cast<int>(names.size());
-  axis->setStartValue(-0.5);
-  for (int y = 0; y < count; ++y) axis->append(names[static_cast<std::size_t>(count - 1 - y)], y + 0.5);
-  axis->setRange(-0.5, count - 0.5);
-  axis->setGridLineVisible(false);
-  return axis;
-}
-
-void Attach(QChart* chart, QAbstractSeries* series, QAbstractAxis* x, QAbstractAxis* y,
-            bool inLegend) {
-  chart->addSeries(series);
-  series->attachAxis(x);
-  series->attachAxis(y);
-  if (!inLegend)
-    for (QLegendMarker* marker : chart->legend()->markers(series)) marker->setVisible(false);
-}
-
-QLineSeries* Segment(double x0, double y0, double x1, double y1, const QPen& pen) {
-  auto* line = new QLineSeries;
-  line->append(x0, y0);
-  line->append(x1, y1);
-  line->setPen(pen);
-  return line;
-}
-
-// An upper bound for an axis: a little above the largest value, on a round
-// number of the axis's tick steps.
-double RoundUp(double value, double step) {
-  return std::max(step, std::ceil(value / step) * step);
-}
-
-double NiceStep(double span) {
-  const double raw = span / 5.0;
-  const double power = std::pow(10.0, std::floor(std::log10(raw > 0 ? raw : 1.0)));
-  for (double m : {1.0, 2.0, 2.5, 5.0, 10.0})
-    if (raw <= m * power) return m * power;
-  return 10.0 * power;
-}
-
-// Ticks on round numbers of the axis's range.
-void NiceTicks(QValueAxis* axis, double anchor = 0.0) {
-  const double step = NiceStep(axis->max() - axis->min());
-  axis->setTickType(QValueAxis::TicksDynamic);
-  axis->setTickAnchor(anchor);
-  axis->setTickInterval(step);
-}
-
-QGraphicsSimpleTextItem* AddText(QGraphicsScene& scene, const QString& text, QPointF at,
-                                 const QFont& font) {
-  QGraphicsSimpleTextItem* item = scene.addSimpleText(text, font);
-  item->setBrush(QColor(50, 50, 50));
-  item->setPos(at);
-  return item;
-}
-
-ChartFigure Place(const QSize& size, const std::vector<std::pair<QChart*, QRectF>>& charts) {
-  ChartFigure figure;
-  figure.size = size;
-  figure.scene = std::make_unique<QGraphicsScene>();
-  figure.scene->setSceneRect(0, 0, size.width(), size.height());
-  figure.scene->setBackgroundBrush(Qt::white);
-  for (const auto& [chart, rect] : charts) {
-    figure.scene->addItem(chart);
-    chart->setGeometry(rect);
-  }
-  // Qt lays charts out on posted events; run them now so a figure that is
-  // only ever written to a file is laid out too.
-  for (const auto& [chart, rect] : charts)
-    if (chart->layout() != nullptr) chart->layout()->activate();
-  QCoreApplication::sendPostedEvents();
-  QCoreApplication::processEvents();
-  return figure;
-}
 
 QString Percent(double value) { return QString::number(value * 100.0, 'f', 0); }
 
@@ -305,7 +189,7 @@ ChartFigure TraceFigure(const TraceChartData& data, const QString& title) {
       auto* lower = new QLineSeries;
       lower->append(0.0, y0);
       lower->append(count, y0);
-      auto* bar = new QAreaSeries(upper, lower);
+      auto* bar = AreaBetween(upper, lower);
       bar->setBrush(QColor(140, 140, 140));
       bar->setPen(QPen(Qt::white, 0.6));
       Attach(histogram, bar, hx, hy, false);
@@ -416,7 +300,7 @@ ChartFigure AssignmentFigure(const AssignmentChartData& data, const QString& tit
     lower->append(i, 0.0);
     lower->append(i + 1, 0.0);
   }
-  auto* area = new QAreaSeries(upper, lower);
+  auto* area = AreaBetween(upper, lower);
   area->setName(QStringLiteral("Top probability"));
   area->setBrush(QColor(30, 70, 140, 150));
   area->setPen(QPen(QColor(30, 70, 140), 1.2));

@@ -97,8 +97,12 @@ int RunAssess(AssessOptions& options) {
   const std::string csvPath = prefix + "_selfassign.csv";
   const std::string confusionPath = prefix + "_confusion.csv";
   const std::string simulatedPath = prefix + "_simulated.csv";
+  const std::string mixturesPath = prefix + "_simulated_mixtures.csv";
   std::vector<std::string> outputs = {textPath, csvPath, confusionPath};
-  if (plan.mixtures > 0) outputs.push_back(simulatedPath);
+  if (plan.mixtures > 0) {
+    outputs.push_back(simulatedPath);
+    outputs.push_back(mixturesPath);
+  }
   bool yesToAll = false;
   for (const std::string& output : outputs) {
     if (FileExists(output) && !AskOverwrite(ui, output, yesToAll)) {
@@ -128,7 +132,10 @@ int RunAssess(AssessOptions& options) {
   std::vector<Output> files = {{&textPath, text},
                                {&csvPath, FormatSelfAssignmentCsv(result)},
                                {&confusionPath, FormatConfusionCsv(result)}};
-  if (plan.mixtures > 0) files.push_back({&simulatedPath, FormatSimulatedAssessmentCsv(simulated)});
+  if (plan.mixtures > 0) {
+    files.push_back({&simulatedPath, FormatSimulatedAssessmentCsv(simulated)});
+    files.push_back({&mixturesPath, FormatSimulatedMixturesCsv(simulated)});
+  }
   for (const Output& file : files) {
     if (!WriteTextTo(file.text, *file.path, nullptr)) {
       PrintError("Cannot write to " + *file.path);
@@ -147,8 +154,7 @@ void RegisterAssessCommand(CLI::App& app, int& exitCode) {
   CLI::App* command = app.add_subcommand(
       "assess",
       "Judge how well a baseline tells its stocks and groups apart: leave-one-out "
-      "self-assignment and, with --simulate, mixtures of known composition.\n"
-      "Example: mixora assess reference.csv --simulate 20 --fish 100");
+      "self-assignment and, with --simulate, mixtures of known composition");
   command->add_option("input", options->input,
                       "A control file (.tcf) whose baseline holds individual fish, or the fish "
                       "themselves: a genotype table, a Genepop file, a Genepop label file")
@@ -178,6 +184,11 @@ void RegisterAssessCommand(CLI::App& app, int& exitCode) {
                       "result does not depend on it")
       ->check(CLI::Range(0, 1024));
   AddCommonOptions(*command, options->common);
+  command->footer(
+      "Files: <prefix>_assess.Txt, <prefix>_selfassign.csv, <prefix>_confusion.csv and, with "
+      "--simulate, <prefix>_simulated.csv and <prefix>_simulated_mixtures.csv.\n"
+      "Charts of them: mixora plot <prefix>_selfassign.csv --kind assessment --format png\n"
+      "Example: mixora assess reference.csv --simulate 20 --fish 100");
   command->callback([options, &exitCode] { exitCode = RunAssess(*options); });
 }
 

@@ -14,6 +14,7 @@
 #include "tools/genepop_convert.h"
 #include "tools/genepop_standard_import.h"
 #include "tools/genotype_table_import.h"
+#include "tools/imported_genotypes.h"
 
 namespace mixora::cli {
 
@@ -106,6 +107,9 @@ int RunImport(ImportOptions& options) {
     return 1;
   }
   data.title = "Imported from " + FileNameOf(options.mixture);
+  data.description =
+      ImportDescription(options.format == "csv" ? "genotype table" : "standard Genepop",
+                        FileNameOf(options.reference), FileNameOf(options.mixture));
 
   std::vector<std::string> outputs = {options.baselineOut, options.mixtureOut, options.control};
   for (const std::string& output : outputs) {
@@ -151,8 +155,7 @@ void RegisterImportCommand(CLI::App& app, int& exitCode) {
   CLI::App* command = app.add_subcommand(
       "import",
       "Import a two-column genotype table or standard Genepop files as a baseline, a mixture "
-      "and a control file.\n"
-      "Example: mixora import --reference ref.csv --mixture mix.csv --control run.tcf");
+      "and a control file");
   command->add_option("--reference", options->reference,
                       "Reference fish: a genotype table (CSV or tab-separated) or a Genepop file")
       ->required();
@@ -174,6 +177,9 @@ void RegisterImportCommand(CLI::App& app, int& exitCode) {
                       "Mixture to write (default: beside the control file, named after the "
                       "mixture with _Mixora)");
   AddCommonOptions(*command, options->common);
+  // In the footer, not the description: the list of commands shows a
+  // description's every line as if it were a command.
+  command->footer("Example: mixora import --reference ref.csv --mixture mix.csv --control run.tcf");
   command->callback([options, &exitCode] { exitCode = RunImport(*options); });
 }
 

@@ -11,8 +11,10 @@
 
 #include "cli_support.h"
 #include "commands.h"
+#include "plot_assessment.h"
 #include "plot_run.h"
 #include "report_cli.h"
+#include "tools/assessment_tables.h"
 
 namespace mixora::cli {
 
@@ -57,6 +59,29 @@ std::unique_ptr<QApplication> StartQt() {
   return std::make_unique<QApplication>(argc, argv);
 }
 
+// The charts of a baseline self-assessment, from the tables assess wrote.
+int PlotAssessmentTables(const PlotOptions& options, charts::PictureFormat format) {
+  AssessmentTables tables;
+  std::string error;
+  if (!ReadAssessmentTables(options.rcfPath, tables, error)) {
+    PrintError("plot failed: " + error);
+    return 1;
+  }
+  std::unique_ptr<QApplication> qt = StartQt();
+  Interaction ui = MakeReportInteraction(options.common);
+  bool yesToAll = options.common.overwrite;
+  std::vector<std::string> written;
+  const int done =
+      charts::PlotAssessment(tables, options.outFolder, format, ui, yesToAll, written, error);
+  for (const std::string& path : written) std::cout << "Chart written: " << path << "\n";
+  std::cout << std::flush;
+  if (done == 0) {
+    PrintError("charts of " + options.rcfPath + ": " + error);
+    return 1;
+  }
+  return 0;
+}
+
 int RunPlotCommand(PlotOptions& options) {
   if (options.mixture < 1) {
     PrintError("--mixture counts from 1");
@@ -96,6 +121,7 @@ int RunPlotCommand(PlotOptions& options) {
     }
     request.outFolder = options.outFolder;
   }
+  if (options.kind == "assessment") return PlotAssessmentTables(options, request.format);
 
   std::unique_ptr<QApplication> qt = StartQt();
   Interaction ui = MakeReportInteraction(options.common);
@@ -142,7 +168,11 @@ void RegisterPlotCommand(CLI::App& app, int& exitCode) {
       "plot",
       "Draw the composition, trace, convergence and assignment charts of a run's chains as SVG, "
       "PNG or PDF pictures, next to the run control file");
-  command->add_option("RUN_FILE", options->rcfPath, "Run control file (.rcf)")->required();
+  command
+      ->add_option("RUN_FILE", options->rcfPath,
+                   "Run control file (.rcf); with --kind assessment, the <name>_selfassign.csv "
+                   "table written by assess")
+      ->required();
   CLI::Option* mixture = command->add_option(
       "--mixture", options->mixture,
       "Mixture to draw, counted from 1 in the order of the mixture file (default 1)");
@@ -151,8 +181,10 @@ void RegisterPlotCommand(CLI::App& app, int& exitCode) {
   mixture->excludes(all);
   command
       ->add_option("--kind", options->kind,
-                   "compositions, traces, convergence, assignments, or all (default)")
-      ->check(CLI::IsMember({"compositions", "traces", "convergence", "assignments", "all"}));
+                   "compositions, traces, convergence, assignments, or all (default) of a run; "
+                   "assessment: the self-assessment charts of a baseline")
+      ->check(CLI::IsMember(
+          {"compositions", "traces", "convergence", "assignments", "all", "assessment"}));
   command
       ->add_option("--by", options->by,
                    "population (default): a row per stock; or region: a row per group")
@@ -175,7 +207,10 @@ void RegisterPlotCommand(CLI::App& app, int& exitCode) {
       "Pictures: <title>_Compositions, <title>_Compositions_Chains (each chain side by side), "
       "<title>_Traces, <title>_Convergence and <title>_Assignments, with _Grp<level> by region, "
       "where <title> is the run title of the mixture.\n"
-      "Example: mixora plot output/tavrin.rcf --kind compositions --format png --out charts");
+      "Assessment pictures: <name>_SelfAssign_Stocks, <name>_SelfAssign_Grp<level> (with the "
+      "confusion heat map) and <name>_Simulated, from the tables of mixora assess.\n"
+      "Example: mixora plot output/tavrin.rcf --kind compositions --format png --out charts\n"
+      "Example: mixora plot reference_selfassign.csv --kind assessment --format png");
   command->callback([options, &exitCode] { exitCode = RunPlotCommand(*options); });
 }
 

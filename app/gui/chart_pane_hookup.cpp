@@ -8,8 +8,11 @@
 #include <vector>
 
 #include "chart_pane.h"
+#include "file_pickers.h"
 #include "main_window.h"
+#include "plot_assessment.h"
 #include "plot_run.h"
+#include "tools/assessment_tables.h"
 
 namespace mixora::gui {
 
@@ -42,6 +45,16 @@ ChartHookup AttachChartPane(MainWindow& window) {
     QObject::connect(reports, &QMenu::aboutToShow, hookup.saveCharts, [owner, action = hookup.saveCharts] {
       action->setEnabled(owner->session().run != nullptr && !owner->reportsActive());
     });
+    // An assessment needs no open run: it reads the tables of mixora assess.
+    hookup.saveAssessmentCharts =
+        reports->addAction(QObject::tr("Save Assessment Charts as Pictures..."));
+    hookup.saveAssessmentCharts->setObjectName(QStringLiteral("actionSaveAssessmentCharts"));
+    QObject::connect(hookup.saveAssessmentCharts, &QAction::triggered, owner, [owner] {
+      const QString path = Pickers().openFile(
+          owner, QObject::tr("Self-assignment table of a baseline assessment"), QString(),
+          QObject::tr("Self-assignment tables (*_selfassign.csv);;All files (*)"));
+      if (!path.isEmpty()) SaveAssessmentPictures(*owner, path);
+    });
   }
   return hookup;
 }
@@ -58,6 +71,23 @@ int SaveChartPictures(MainWindow& window) {
   if (done == 0 && !error.empty())
     ShowMessage(window.interaction(), kMbIconError, "%s", error.c_str());
   window.setStatus(1, QObject::tr("  %1 chart pictures written").arg(written.size()));
+  return static_cast<int>(written.size());
+}
+
+int SaveAssessmentPictures(MainWindow& window, const QString& tablePath) {
+  AssessmentTables tables;
+  std::string error;
+  if (!ReadAssessmentTables(tablePath.toStdString(), tables, error)) {
+    ShowMessage(window.interaction(), kMbIconError, "%s", error.c_str());
+    return 0;
+  }
+  bool yesToAll = false;
+  std::vector<std::string> written;
+  if (charts::PlotAssessment(tables, std::string(), charts::PictureFormat::kSvg,
+                             window.interaction(), yesToAll, written, error) == 0 &&
+      !error.empty())
+    ShowMessage(window.interaction(), kMbIconError, "%s", error.c_str());
+  window.setStatus(1, QObject::tr("  %1 assessment chart pictures written").arg(written.size()));
   return static_cast<int>(written.size());
 }
 

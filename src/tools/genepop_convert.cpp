@@ -217,7 +217,8 @@ int ConvertMixture(const std::string& path, const std::string& outPath, const Lo
 }  // namespace
 
 int WriteGenepopControlFile(const GenepopSet& set, const std::string& path,
-                            const std::string& baselineOut, const std::string& mixtureOut) {
+                            const std::string& baselineOut, const std::string& mixtureOut,
+                            const std::string& description) {
   PendingFile pending;
   std::FILE* out = OpenPendingFile(pending, path);
   if (!out) return 0;
@@ -238,7 +239,8 @@ int WriteGenepopControlFile(const GenepopSet& set, const std::string& path,
                "NumberOfChains = 4\r\nChangeSeeds = T\r\nNumberOfReps = 2000\r\n"
                "Seed1 = 687688\r\nSeed2 = 788781\r\nStartStock = %d\r\nNumberToKeep = 1000\r\n\r\n",
                "CtcConvert", NameForControlFile(path, baselineOut).c_str(),
-               NameForControlFile(path, mixtureOut).c_str(), "Converted from Genepop Label format",
+               NameForControlFile(path, mixtureOut).c_str(),
+               description.empty() ? "Converted from Genepop Label format" : description.c_str(),
                stocks, static_cast<int>(set.locusNames.size()), startStock);
   std::fprintf(out, "\r\nChars = \r\n");
   for (std::size_t l = 0; l < set.locusNames.size(); ++l)

@@ -46,9 +46,11 @@ int WriteSpamBaselineOfSet(const GenepopSet& set, const std::string& path);
 
 // The text control file of a converted set: its stocks in one "Dummy" group,
 // or in set.groupNames when the set has groups. The file names are written
-// bare when they lie beside the control file.
+// bare when they lie beside the control file. `description` is the BaseDesc
+// line, empty for a Genepop Label conversion's own.
 int WriteGenepopControlFile(const GenepopSet& set, const std::string& path,
-                            const std::string& baselineOut, const std::string& mixtureOut);
+                            const std::string& baselineOut, const std::string& mixtureOut,
+                            const std::string& description = std::string());
 
 // A mixture whose alleles are already positions in the baseline's lists.
 struct PositionedMixture {

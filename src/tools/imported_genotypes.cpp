@@ -4,6 +4,7 @@
 #include <cctype>
 #include <numeric>
 
+#include "input/control.h"
 #include "tools/genepop_convert.h"
 #include "tools/genepop_label.h"
 
@@ -61,6 +62,19 @@ void DropLociWithoutAlleles(ImportedGenotypes& data) {
   if (static_cast<int32_t>(keep.size()) == data.reference.Loci()) return;
   KeepLoci(data.reference, keep);
   KeepLoci(data.mixture, keep);
+}
+
+std::string ImportDescription(const std::string& layout, const std::string& referenceName,
+                              const std::string& mixtureName) {
+  // The keyword holds 87 characters and cuts a value at "!".
+  constexpr std::size_t kRoom = sizeof(RunSettings{}.BaseDesc) - 1;
+  const std::string head = "Imported from " + layout;
+  std::string text = head + " " + referenceName + ", mixture " + mixtureName;
+  if (text.size() > kRoom) text = head + " " + referenceName;
+  if (text.size() > kRoom) text = head;
+  for (char& c : text)
+    if (c == '!') c = '_';
+  return text;
 }
 
 int WriteImportedFiles(const ImportedGenotypes& data, const std::string& baselineOut,
@@ -123,7 +137,8 @@ int WriteImportedFiles(const ImportedGenotypes& data, const std::string& baselin
     LogAppend(log, "Cannot write to %s", mixtureOut.c_str());
     return 0;
   }
-  if (!controlOut.empty() && !WriteGenepopControlFile(set, controlOut, baselineOut, mixtureOut)) {
+  if (!controlOut.empty() && !WriteGenepopControlFile(set, controlOut, baselineOut, mixtureOut,
+                                                         data.description)) {
     LogAppend(log, "Cannot write to %s", controlOut.c_str());
     return 0;
   }

@@ -22,7 +22,15 @@ struct ImportedGenotypes {
   // reference's.
   FishGenotypes mixture;
   std::vector<std::string> notes;  // "Info:" lines for the log
+  std::string description;         // the control file's BaseDesc
 };
+
+// The BaseDesc of an imported set: the layout and the names of the files it
+// came from ("Imported from genotype table ref.csv, mixture mix.csv"). File
+// names are left out, the mixture's first, when the line would not fit the
+// keyword's 87 characters; a "!" (which starts a comment) becomes "_".
+std::string ImportDescription(const std::string& layout, const std::string& referenceName,
+                              const std::string& mixtureName);
 
 // The 1-based position of `allele` in a locus's list, added at the end when
 // `add` is set and it is new; 0 when it is absent and not added.
@@ -36,7 +44,8 @@ void DropLociWithoutAlleles(ImportedGenotypes& data);
 // stock or locus name, a comma ends a fish name) become "_".
 std::string SafeName(const std::string& name, bool fishName);
 
-// Writes the SPAM baseline, the mixture and the control file. The reference
+// Writes the SPAM baseline, the mixture and the control file (with
+// data.description as its BaseDesc). The reference
 // fish may come in any order; the baseline lists them stock by stock. Returns
 // 1, or 0 after logging "Cannot write to %s".
 int WriteImportedFiles(const ImportedGenotypes& data, const std::string& baselineOut,

@@ -315,4 +315,16 @@ std::string FormatSimulatedAssessmentCsv(const SimulatedAssessment& result) {
   return out;
 }
 
+std::string FormatSimulatedMixturesCsv(const SimulatedAssessment& result) {
+  std::string out = "mixture,group,truth,estimate,lower95,upper95\r\n";
+  for (std::size_t m = 0; m < result.mixtures.size(); ++m) {
+    const SimulatedMixture& mix = result.mixtures[m];
+    for (std::size_t g = 0; g < result.rows.size() && g < mix.truth.size(); ++g)
+      out += StringPrintf("%d,%s,%.6f,%.6f,%.6f,%.6f\r\n", static_cast<int>(m) + 1,
+                          CsvField(result.rows[g].group).c_str(), mix.truth[g], mix.estimate[g],
+                          mix.lower[g], mix.upper[g]);
+  }
+  return out;
+}
+
 }  // namespace mixora

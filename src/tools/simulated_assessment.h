@@ -61,6 +61,9 @@ int RunSimulatedAssessment(const FishGenotypes& baseline, const RunSettings& set
 std::string FormatSimulatedAssessmentText(const SimulatedAssessment& result,
                                           const SimulationPlan& plan, const RunSettings& settings);
 std::string FormatSimulatedAssessmentCsv(const SimulatedAssessment& result);
+// Every mixture's truth, estimate and 95% interval per group, in long form
+// (mixture counted from 1), for the charts and the user's own summaries.
+std::string FormatSimulatedMixturesCsv(const SimulatedAssessment& result);
 
 // The q quantile of sorted values, interpolated between neighbours.
 double QuantileOfSorted(const std::vector<double>& sorted, double q);

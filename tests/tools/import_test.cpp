@@ -175,5 +175,40 @@ TEST(ImportCommand, WritesFilesThatLoadAndRefusesToReplaceAnInput) {
   EXPECT_NE(clash.err.find("it is an input file"), std::string::npos) << clash.err;
 }
 
+// The control file says where its data came from, not the Genepop Label
+// conversion's words.
+TEST(ImportCommand, ControlFileDescribesTheImportedFiles) {
+  struct Case {
+    std::string reference, mixture, format, expected;
+  };
+  const std::vector<Case> cases = {
+      {"messy_table.csv", "messy_table.csv", "csv",
+       "BaseDesc = Imported from genotype table messy_table.csv, mixture messy_table.csv\r\n"},
+      {"ref.gen", "mix.gen", "genepop",
+       "BaseDesc = Imported from standard Genepop ref.gen, mixture mix.gen\r\n"},
+  };
+  for (const Case& c : cases) {
+    ScratchFolder folder;
+    auto result = testing_support::RunCli(
+        folder.path(), {"import", "--reference", kImportData + c.reference, "--mixture",
+                        kImportData + c.mixture, "--format", c.format, "--control",
+                        folder / "run.tcf"});
+    ASSERT_EQ(result.exitCode, 0) << c.format << ": " << result.err;
+    const std::string control = ReadFile(folder / "run.tcf");
+    EXPECT_NE(control.find(c.expected), std::string::npos) << control;
+    EXPECT_EQ(control.find("Genepop Label"), std::string::npos) << control;
+  }
+}
+
+TEST(ImportDescription, LeavesOutNamesThatDoNotFitAndCommentMarks) {
+  const std::string longName(60, 'x');
+  EXPECT_EQ(ImportDescription("genotype table", "a!b.csv", "m.csv"),
+            "Imported from genotype table a_b.csv, mixture m.csv");
+  EXPECT_EQ(ImportDescription("genotype table", "r.csv", longName),
+            "Imported from genotype table r.csv");
+  EXPECT_EQ(ImportDescription("standard Genepop", longName + longName, "m.gen"),
+            "Imported from standard Genepop");
+}
+
 }  // namespace
 }  // namespace mixora

@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QAreaSeries>
 #include <QByteArray>
+#include <QChart>
+#include <QGraphicsItem>
 #include <QColor>
 #include <QFile>
 #include <QImage>
+#include <QLineSeries>
 #include <QXmlStreamReader>
 #include <filesystem>
 #include <fstream>
@@ -173,6 +177,46 @@ TEST_F(ChartFigureTest, OneChainRunLeavesTheConvergenceChartOutOrRefusesIt) {
   EXPECT_EQ(PlotMixture(single, request, ui, yesToAll, written, notes, error), 0);
   EXPECT_NE(error.find("1 chain"), std::string::npos) << error;
   EXPECT_TRUE(written.empty());
+}
+
+// Every series a figure draws, the lines an area is spanned between
+// included, goes with the figure: an area series does not own its lines.
+TEST(ChartFigureOwnership, DroppingAFigureDeletesEveryLineItDrew) {
+  TraceChartData trace;
+  trace.chainCount = 2;
+  TracePanel panel;
+  panel.name = "Kesh";
+  panel.chains = {{{1, 0.2}, {2, 0.3}}, {{1, 0.25}, {2, 0.28}}};
+  panel.histogramLow = 0.2;
+  panel.histogramWidth = 0.05;
+  panel.histogram = {1, 3};
+  trace.panels = {panel};
+  AssignmentChartData assignments;
+  assignments.top = {0.99, 0.7, 0.4};
+  std::vector<ChartFigure> figures;
+  figures.push_back(TraceFigure(trace, QStringLiteral("Own")));
+  figures.push_back(AssignmentFigure(assignments, QStringLiteral("Own")));
+  for (ChartFigure& figure : figures) {
+    int made = 0, gone = 0;
+    for (QGraphicsItem* item : figure.scene->items()) {
+      auto* chart = dynamic_cast<QChart*>(item);
+      if (chart == nullptr) continue;
+      for (QAbstractSeries* series : chart->series()) {
+        std::vector<QObject*> parts = {series};
+        if (auto* area = qobject_cast<QAreaSeries*>(series)) {
+          parts.push_back(area->upperSeries());
+          parts.push_back(area->lowerSeries());
+        }
+        for (QObject* part : parts) {
+          ++made;
+          QObject::connect(part, &QObject::destroyed, [&gone] { ++gone; });
+        }
+      }
+    }
+    EXPECT_GT(made, 3);
+    figure.scene.reset();
+    EXPECT_EQ(gone, made);
+  }
 }
 
 TEST(ChartColours, LinesKeepThePanelHueDarkEnoughForWhite) {

@@ -9,8 +9,10 @@
 #include "chart_pane.h"
 #include "chart_pane_hookup.h"
 #include "command_ids.h"
+#include "file_pickers.h"
 #include "gui_test_support.h"
 #include "main_window.h"
+#include "support/temp_folder.h"
 
 using namespace mixora;
 using namespace mixora::gui;
@@ -65,6 +67,32 @@ class ChartHookupTest : public QObject {
     QCOMPARE(answerer.texts, QStringList({"Complete"}));
     QVERIFY(window.closeRun());
     Q_UNUSED(midRun);
+  }
+
+  // Reports draws the charts of a baseline assessment from the tables that
+  // mixora assess wrote, with no run open.
+  void menuDrawsTheAssessmentOfTheTablesAssessWrote() {
+    testing_support::ScopedTempFolder folder("gui_assessment");
+    const fs::path baseline =
+        fs::path(MIXORA_EXAMPLES_DIR) / "tavrin_label" / "tavrin_label_baseline.gen";
+    std::string output;
+    QCOMPARE(RunCli(folder.path(),
+                    {"assess", baseline.string(), "-o", (folder.path() / "tavrin").string(), "--quiet"},
+                    &output),
+             0);
+    const fs::path table = folder.path() / "tavrin_selfassign.csv";
+    Pickers().openFile = [&table](QWidget*, const QString&, const QString&, const QString&) {
+      return QString::fromStdString(table.string());
+    };
+    ModalAnswerer answerer;
+    MainWindow window;
+    const ChartHookup hookup = AttachChartPane(window);
+    QVERIFY(hookup.saveAssessmentCharts != nullptr);
+    hookup.saveAssessmentCharts->trigger();
+    ResetPickers();
+    QVERIFY(fs::file_size(folder.path() / "tavrin_SelfAssign_Stocks.svg") > 1000);
+    QVERIFY(fs::file_size(folder.path() / "tavrin_SelfAssign_Grp1.svg") > 1000);
+    QVERIFY2(answerer.texts.isEmpty(), qPrintable(answerer.texts.join("; ")));
   }
 };
 
