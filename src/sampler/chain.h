@@ -107,6 +107,11 @@ struct SamplerArrays {
   // not: the recount moves only the fish whose origin changed.
   std::vector<int32_t> countedOrigins;
   std::vector<int32_t> scaled;       // one composition record, [S]
+  // The bands of stocks the likelihood kernels take in one walk over a
+  // fish's rows: first stock, blocks of kStockBlock, and the number of
+  // leading stocks whose frequencies the band needs. Planned for bandStride.
+  std::vector<int32_t> bandFirst, bandBlocks, bandNeeds;
+  int32_t bandStride = 0;
   // The alleles present in each fish, as rows c * A + (a - 1):
   // alleleRows[alleleStart[i] .. alleleStart[i + 1]).
   std::vector<uint32_t> alleleStart;

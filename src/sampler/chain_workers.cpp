@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <ctime>
 #include <functional>
 #include <memory>
@@ -12,6 +13,24 @@
 
 namespace mixora {
 namespace {
+
+// Takes bands until none is left (or the helpers are told to stop), each
+// once its stocks are ready.
+void RunBands(ChainWorkers& w) {
+  SamplerArrays& a = *w.arrays;
+  for (;;) {
+    if (w.stopping.load(std::memory_order_acquire)) return;
+    const int32_t band = w.nextBand.fetch_add(1, std::memory_order_relaxed);
+    if (band >= w.bandCount) return;
+    const int32_t need = w.bandNeeds[band];
+    for (int32_t ready = w.stocksReady.load(std::memory_order_acquire); ready < need;
+         ready = w.stocksReady.load(std::memory_order_acquire)) {
+      if (w.stopping.load(std::memory_order_acquire)) return;
+      w.stocksReady.wait(ready, std::memory_order_acquire);
+    }
+    w.bandJob(a, band);
+  }
+}
 
 void RunPart(ChainWorkers& w, int32_t part) {
   SamplerArrays& a = *w.arrays;
@@ -50,7 +69,11 @@ void HelperLoop(ChainWorkers& w, int32_t part) {
     w.generation.wait(seen, std::memory_order_acquire);
     seen = w.generation.load(std::memory_order_acquire);
     if (w.stopping.load(std::memory_order_acquire)) break;
-    RunPart(w, part);
+    if (w.bandJob != nullptr) {
+      RunBands(w);
+    } else {
+      RunPart(w, part);
+    }
     cpu.Report();
     if (w.remaining.fetch_sub(1, std::memory_order_acq_rel) == 1) w.remaining.notify_one();
   }
@@ -64,6 +87,9 @@ ChainWorkers::~ChainWorkers() {
   stopping.store(true, std::memory_order_release);
   generation.fetch_add(1, std::memory_order_release);
   generation.notify_all();
+  // A helper may be waiting for stocks that will never be announced.
+  stocksReady.fetch_add(0, std::memory_order_release);
+  stocksReady.notify_all();
   for (std::thread& t : helpers) {
     if (t.joinable()) t.join();
   }
@@ -90,6 +116,66 @@ void StartChainWorkers(Chain& chain, int32_t threads, HelperRecords* records) {
 
 void StopChainWorkers(Chain& chain) { chain.workers.reset(); }
 
+namespace {
+
+// Announces the job in w (set by the caller) to every helper.
+void Announce(ChainWorkers& w) {
+  w.remaining.store(w.parts - 1, std::memory_order_relaxed);
+  w.generation.fetch_add(1, std::memory_order_release);
+  w.generation.notify_all();
+}
+
+void WaitForHelpers(ChainWorkers& w) {
+  for (int32_t left = w.remaining.load(std::memory_order_acquire); left != 0;
+       left = w.remaining.load(std::memory_order_acquire)) {
+    w.remaining.wait(left, std::memory_order_acquire);
+  }
+}
+
+}  // namespace
+
+bool StartBands(Chain& chain, BandJob job, int32_t bandCount, const int32_t* bandNeeds) {
+  ChainWorkers* w = chain.workers.get();
+  if (w == nullptr) return false;
+  FinishBands(chain);
+  w->bandJob = job;
+  w->bandCount = bandCount;
+  w->bandNeeds = bandNeeds;
+  w->arrays = &chain.arrays;
+  w->nextBand.store(0, std::memory_order_relaxed);
+  w->stocksReady.store(0, std::memory_order_relaxed);
+  w->bandJobRunning = true;
+  Announce(*w);
+  return true;
+}
+
+void StocksReady(Chain& chain, int32_t stocks, bool wake) {
+  ChainWorkers* w = chain.workers.get();
+  if (w == nullptr || !w->bandJobRunning) return;
+  w->stocksReady.store(stocks, std::memory_order_release);
+  if (wake) w->stocksReady.notify_all();
+}
+
+bool BandsRunning(const Chain& chain) {
+  const ChainWorkers* w = chain.workers.get();
+  return w != nullptr && w->bandJobRunning;
+}
+
+void FinishBands(Chain& chain) {
+  ChainWorkers* w = chain.workers.get();
+  if (w == nullptr || !w->bandJobRunning) return;
+  // Every stock is ready once the chain's thread asks for the rest.
+  w->stocksReady.store(INT32_MAX, std::memory_order_release);
+  w->stocksReady.notify_all();
+  for (int32_t band = w->nextBand.fetch_add(1, std::memory_order_relaxed); band < w->bandCount;
+       band = w->nextBand.fetch_add(1, std::memory_order_relaxed)) {
+    w->bandJob(*w->arrays, band);
+  }
+  WaitForHelpers(*w);
+  w->bandJob = nullptr;
+  w->bandJobRunning = false;
+}
+
 void ShareFish(Chain& chain, FishJob job) {
   SamplerArrays& a = chain.arrays;
   ChainWorkers* w = chain.workers.get();
@@ -97,16 +183,12 @@ void ShareFish(Chain& chain, FishJob job) {
     job(a, 0, a.fish);
     return;
   }
+  FinishBands(chain);
   w->job = job;
   w->arrays = &a;
-  w->remaining.store(w->parts - 1, std::memory_order_relaxed);
-  w->generation.fetch_add(1, std::memory_order_release);
-  w->generation.notify_all();
+  Announce(*w);
   RunPart(*w, 0);
-  for (int32_t left = w->remaining.load(std::memory_order_acquire); left != 0;
-       left = w->remaining.load(std::memory_order_acquire)) {
-    w->remaining.wait(left, std::memory_order_acquire);
-  }
+  WaitForHelpers(*w);
 }
 
 }  // namespace mixora

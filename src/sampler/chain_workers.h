@@ -19,6 +19,9 @@ struct SamplerArrays;
 // Work on fish first .. end - 1.
 using FishJob = void (*)(SamplerArrays& arrays, int32_t first, int32_t end);
 
+// Work on band `band` of the stocks, for every fish.
+using BandJob = void (*)(SamplerArrays& arrays, int32_t band);
+
 // Most threads one chain may use.
 inline constexpr int32_t kMaxThreadsPerChain = 64;
 
@@ -50,6 +53,16 @@ struct ChainWorkers {
   FishJob job = nullptr;
   SamplerArrays* arrays = nullptr;
   HelperRecords* records = nullptr;  // may be none
+
+  // A band job runs beside the chain's own thread instead of holding it:
+  // the helpers take bands in turn, each once the stocks it needs are
+  // ready. bandNeeds[b] is the number of leading stocks band b needs.
+  BandJob bandJob = nullptr;
+  int32_t bandCount = 0;
+  const int32_t* bandNeeds = nullptr;
+  std::atomic<int32_t> nextBand{0};
+  std::atomic<int32_t> stocksReady{0};
+  bool bandJobRunning = false;  // the chain's own thread only
 };
 
 // Gives the chain threads - 1 helpers (threads is clamped to
@@ -66,6 +79,25 @@ void StopChainWorkers(Chain& chain);
 // per thread (the chain's own thread takes the first), returning when every
 // range is done; without, as one range on the calling thread.
 void ShareFish(Chain& chain, FishJob job);
+
+// Starts job over bands 0 .. bandCount - 1 on the helpers and returns at
+// once; band b waits until StocksReady has announced bandNeeds[b] stocks.
+// Without helpers it does nothing and returns false: the caller then does
+// the work itself later. bandNeeds must stay valid until FinishBands.
+bool StartBands(Chain& chain, BandJob job, int32_t bandCount, const int32_t* bandNeeds);
+
+// The first `stocks` stocks are ready for the band job (release: what the
+// chain's thread wrote for them is seen by the helper that takes a band).
+// wake: some band may be waiting for exactly these.
+void StocksReady(Chain& chain, int32_t stocks, bool wake);
+
+// Whether a band job runs (started and not yet finished).
+bool BandsRunning(const Chain& chain);
+
+// Takes the bands no helper has taken yet on the calling (chain's) thread,
+// every stock being ready by now, and returns when all bands are done.
+// Nothing when no band job runs.
+void FinishBands(Chain& chain);
 
 // The first fish of range `part` of `parts` over `fish` fish: ranges start
 // at multiples of four, so the side-by-side kernels run full.

@@ -230,28 +230,56 @@ MIXORA_CPU_CLONES void WeighFish(SamplerArrays& a,
   }
 }
 
+// The bands of stocks as the kernels take them: on 512-bit targets three
+// blocks at a time, then two, then one; elsewhere one.
+void PlanBands(SamplerArrays& a) {
+  if (a.bandStride == a.stride && !a.bandFirst.empty()) return;
+  a.bandFirst.clear();
+  a.bandBlocks.clear();
+  a.bandNeeds.clear();
+  int32_t s0 = 0;
+  auto add = [&a, &s0](int32_t blocks) {
+    a.bandFirst.push_back(s0);
+    a.bandBlocks.push_back(blocks);
+    s0 += blocks * kStockBlock;
+    a.bandNeeds.push_back(std::min(s0, a.stocks));
+  };
+  if (kHasAvx512) {
+    while (s0 + 3 * kStockBlock <= a.stride) add(3);
+    if (s0 + 2 * kStockBlock <= a.stride) add(2);
+  }
+  while (s0 < a.stride) add(1);
+  a.bandStride = a.stride;
+}
+
+// Likelihoods of fish first .. end - 1 under the stocks of one band.
+void LikelihoodsOfBandAndFish(SamplerArrays& a, int32_t band, int32_t first, int32_t end) {
+  const std::size_t P = static_cast<std::size_t>(a.stride);
+  const int32_t s0 = a.bandFirst[static_cast<std::size_t>(band)];
+  const double* factors = a.factors.data() + s0;
+  const uint32_t* start = a.alleleStart.data() + first;
+  double* out = a.likelihoods.data() + static_cast<std::size_t>(first) * P + s0;
+  switch (a.bandBlocks[static_cast<std::size_t>(band)]) {
+    case 3:
+      LikelihoodsOfBlockGroup<3>(factors, P, start, a.alleleRows.data(), end - first, out);
+      break;
+    case 2:
+      LikelihoodsOfBlockGroup<2>(factors, P, start, a.alleleRows.data(), end - first, out);
+      break;
+    default:
+      LikelihoodsOfBlock(factors, P, start, a.alleleRows.data(), end - first, out);
+  }
+}
+
 // Likelihoods of fish first .. end - 1 under every stock.
 void LikelihoodsOfFish(SamplerArrays& a, int32_t first, int32_t end) {
-  const std::size_t P = static_cast<std::size_t>(a.stride);
-  int32_t s0 = 0;
-  if (kHasAvx512) {
-    for (; s0 + 3 * kStockBlock <= a.stride; s0 += 3 * kStockBlock) {
-      LikelihoodsOfBlockGroup<3>(a.factors.data() + s0, P, a.alleleStart.data() + first,
-                                 a.alleleRows.data(), end - first,
-                                 a.likelihoods.data() + static_cast<std::size_t>(first) * P + s0);
-    }
-    if (s0 + 2 * kStockBlock <= a.stride) {
-      LikelihoodsOfBlockGroup<2>(a.factors.data() + s0, P, a.alleleStart.data() + first,
-                                 a.alleleRows.data(), end - first,
-                                 a.likelihoods.data() + static_cast<std::size_t>(first) * P + s0);
-      s0 += 2 * kStockBlock;
-    }
-  }
-  for (; s0 < a.stride; s0 += kStockBlock) {
-    LikelihoodsOfBlock(a.factors.data() + s0, P, a.alleleStart.data() + first,
-                       a.alleleRows.data(), end - first,
-                       a.likelihoods.data() + static_cast<std::size_t>(first) * P + s0);
-  }
+  for (int32_t band = 0; band < static_cast<int32_t>(a.bandFirst.size()); ++band)
+    LikelihoodsOfBandAndFish(a, band, first, end);
+}
+
+// Likelihoods of every fish under the stocks of one band.
+void LikelihoodsOfBand(SamplerArrays& a, int32_t band) {
+  LikelihoodsOfBandAndFish(a, band, 0, a.fish);
 }
 
 // Origin weights of fish first .. end - 1.
@@ -282,6 +310,12 @@ void SetFactor(SamplerArrays& a, int32_t s, int32_t c, int32_t k, double theta) 
 }  // namespace
 
 int ComputeLikelihoods(Chain& chain) {
+  // The helpers may have begun on these while the frequencies were drawn.
+  if (BandsRunning(chain)) {
+    FinishBands(chain);
+    return 1;
+  }
+  PlanBands(chain.arrays);
   ShareFish(chain, &LikelihoodsOfFish);
   return 1;
 }
@@ -368,6 +402,13 @@ int AugmentData(Chain& chain) {
 int DrawFrequencies(Chain& chain) {
   SamplerArrays& a = chain.arrays;
   const RunRecord& run = *chain.run;
+  // The next iteration's likelihoods of a band of stocks depend on nothing
+  // but the band's frequencies, so helper threads start on each band as
+  // soon as its stocks are drawn; the draws themselves stay on this thread.
+  PlanBands(a);
+  const bool shared = StartBands(chain, &LikelihoodsOfBand,
+                                 static_cast<int32_t>(a.bandNeeds.size()), a.bandNeeds.data());
+  std::size_t nextBand = 0;
   for (int32_t s = 0; s < a.stocks; ++s) {
     for (int32_t c = 0; c < a.characters; ++c) {
       const int32_t alleles = run.alleleCount[c];
@@ -379,11 +420,18 @@ int DrawFrequencies(Chain& chain) {
                     theta);
       for (int32_t k = 0; k < alleles; ++k) SetFactor(a, s, c, k, theta[k]);
     }
+    if (shared && nextBand < a.bandNeeds.size() && a.bandNeeds[nextBand] == s + 1) {
+      StocksReady(chain, s + 1, true);
+      ++nextBand;
+    }
   }
   return 1;
 }
 
 void RefreshLikelihoodFactors(Chain& chain) {
+  // Bands begun from the frequencies replaced here are finished first, and
+  // the next likelihoods are computed afresh.
+  FinishBands(chain);
   SamplerArrays& a = chain.arrays;
   for (int32_t s = 0; s < a.stocks; ++s) {
     for (int32_t c = 0; c < a.characters; ++c) {
