@@ -14,21 +14,30 @@
 namespace mixora {
 namespace {
 
-// Takes bands until none is left (or the helpers are told to stop), each
-// once its stocks are ready.
-void RunBands(ChainWorkers& w) {
+// Piece `piece` of the band job: its band's fish range.
+void RunPiece(ChainWorkers& w, int32_t piece) {
   SamplerArrays& a = *w.arrays;
+  const int32_t band = piece / w.bandPieces, part = piece % w.bandPieces;
+  const int32_t first = RangeStart(a.fish, w.bandPieces, part);
+  const int32_t end = RangeStart(a.fish, w.bandPieces, part + 1);
+  if (first < end) w.bandJob(a, band, first, end);
+}
+
+// Takes pieces until none is left (or the helpers are told to stop), each
+// once its band's stocks are ready.
+void RunBands(ChainWorkers& w) {
+  const int32_t pieces = w.bandCount * w.bandPieces;
   for (;;) {
     if (w.stopping.load(std::memory_order_acquire)) return;
-    const int32_t band = w.nextBand.fetch_add(1, std::memory_order_relaxed);
-    if (band >= w.bandCount) return;
-    const int32_t need = w.bandNeeds[band];
+    const int32_t piece = w.nextPiece.fetch_add(1, std::memory_order_relaxed);
+    if (piece >= pieces) return;
+    const int32_t need = w.bandNeeds[piece / w.bandPieces];
     for (int32_t ready = w.stocksReady.load(std::memory_order_acquire); ready < need;
          ready = w.stocksReady.load(std::memory_order_acquire)) {
       if (w.stopping.load(std::memory_order_acquire)) return;
       w.stocksReady.wait(ready, std::memory_order_acquire);
     }
-    w.bandJob(a, band);
+    RunPiece(w, piece);
   }
 }
 
@@ -142,7 +151,8 @@ bool StartBands(Chain& chain, BandJob job, int32_t bandCount, const int32_t* ban
   w->bandCount = bandCount;
   w->bandNeeds = bandNeeds;
   w->arrays = &chain.arrays;
-  w->nextBand.store(0, std::memory_order_relaxed);
+  w->bandPieces = 2 * w->parts;
+  w->nextPiece.store(0, std::memory_order_relaxed);
   w->stocksReady.store(0, std::memory_order_relaxed);
   w->bandJobRunning = true;
   Announce(*w);
@@ -167,9 +177,10 @@ void FinishBands(Chain& chain) {
   // Every stock is ready once the chain's thread asks for the rest.
   w->stocksReady.store(INT32_MAX, std::memory_order_release);
   w->stocksReady.notify_all();
-  for (int32_t band = w->nextBand.fetch_add(1, std::memory_order_relaxed); band < w->bandCount;
-       band = w->nextBand.fetch_add(1, std::memory_order_relaxed)) {
-    w->bandJob(*w->arrays, band);
+  const int32_t pieces = w->bandCount * w->bandPieces;
+  for (int32_t piece = w->nextPiece.fetch_add(1, std::memory_order_relaxed); piece < pieces;
+       piece = w->nextPiece.fetch_add(1, std::memory_order_relaxed)) {
+    RunPiece(*w, piece);
   }
   WaitForHelpers(*w);
   w->bandJob = nullptr;

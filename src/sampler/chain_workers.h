@@ -19,8 +19,8 @@ struct SamplerArrays;
 // Work on fish first .. end - 1.
 using FishJob = void (*)(SamplerArrays& arrays, int32_t first, int32_t end);
 
-// Work on band `band` of the stocks, for every fish.
-using BandJob = void (*)(SamplerArrays& arrays, int32_t band);
+// Work on band `band` of the stocks, for fish first .. end - 1.
+using BandJob = void (*)(SamplerArrays& arrays, int32_t band, int32_t first, int32_t end);
 
 // Most threads one chain may use.
 inline constexpr int32_t kMaxThreadsPerChain = 64;
@@ -60,7 +60,10 @@ struct ChainWorkers {
   BandJob bandJob = nullptr;
   int32_t bandCount = 0;
   const int32_t* bandNeeds = nullptr;
-  std::atomic<int32_t> nextBand{0};
+  // Bands are handed out in pieces of fish (bandPieces per band), so that
+  // the last pieces come out even among the threads.
+  int32_t bandPieces = 1;
+  std::atomic<int32_t> nextPiece{0};
   std::atomic<int32_t> stocksReady{0};
   bool bandJobRunning = false;  // the chain's own thread only
 };
@@ -81,7 +84,8 @@ void StopChainWorkers(Chain& chain);
 void ShareFish(Chain& chain, FishJob job);
 
 // Starts job over bands 0 .. bandCount - 1 on the helpers and returns at
-// once; band b waits until StocksReady has announced bandNeeds[b] stocks.
+// once; each band is handed out in pieces of fish, and a piece of band b
+// waits until StocksReady has announced bandNeeds[b] stocks.
 // Without helpers it does nothing and returns false: the caller then does
 // the work itself later. bandNeeds must stay valid until FinishBands.
 bool StartBands(Chain& chain, BandJob job, int32_t bandCount, const int32_t* bandNeeds);

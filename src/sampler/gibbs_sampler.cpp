@@ -277,11 +277,6 @@ void LikelihoodsOfFish(SamplerArrays& a, int32_t first, int32_t end) {
     LikelihoodsOfBandAndFish(a, band, first, end);
 }
 
-// Likelihoods of every fish under the stocks of one band.
-void LikelihoodsOfBand(SamplerArrays& a, int32_t band) {
-  LikelihoodsOfBandAndFish(a, band, 0, a.fish);
-}
-
 // Origin weights of fish first .. end - 1.
 void WeightsOfFish(SamplerArrays& a, int32_t first, int32_t end) {
   for (int32_t i = first; i < end; i += kFishSideBySide) {
@@ -406,7 +401,7 @@ int DrawFrequencies(Chain& chain) {
   // but the band's frequencies, so helper threads start on each band as
   // soon as its stocks are drawn; the draws themselves stay on this thread.
   PlanBands(a);
-  const bool shared = StartBands(chain, &LikelihoodsOfBand,
+  const bool shared = StartBands(chain, &LikelihoodsOfBandAndFish,
                                  static_cast<int32_t>(a.bandNeeds.size()), a.bandNeeds.data());
   std::size_t nextBand = 0;
   for (int32_t s = 0; s < a.stocks; ++s) {
