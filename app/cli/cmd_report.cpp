@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -8,6 +9,7 @@
 #include "commands.h"
 #include "report_cli.h"
 #include "core/paths.h"
+#include "core/system_error.h"
 #include "reports/bias_correction.h"
 #include "reports/report_runner.h"
 #include "tools/format_writers.h"
@@ -96,7 +98,7 @@ bool BiasCorrectMixture(const RunRecord& run, int replicates, int threads,
   for (const auto& [path, body] : {std::pair{base + ".Txt", text},
                                    std::pair{base + ".csv", FormatBiasCorrectionCsv(run, result)}}) {
     if (!WriteTextTo(body, path, nullptr)) {
-      PrintError("Cannot write to " + path);
+      PrintError("Cannot write to " + path + ": " + SystemErrorText(errno));
       return false;
     }
     std::cout << "Report written: " << path << "\n";
