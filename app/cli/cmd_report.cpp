@@ -8,6 +8,7 @@
 #include "cli_support.h"
 #include "commands.h"
 #include "report_cli.h"
+#include "stop_signals.h"
 #include "core/paths.h"
 #include "core/system_error.h"
 #include "reports/bias_correction.h"
@@ -137,10 +138,12 @@ int RunReportCommand(ReportOptions& options) {
       if (!run) return 1;
     }
     if (!ReportMixture(options, *run, ui, session)) ok = false;
+    if (Interrupted()) return kStoppedExitCode;
     if (options.biasCorrect && !BiasCorrectMixture(*run, options.bootstrap, options.threads,
                                                    options.common))
       ok = false;
-    if (session.abortAll.load() != 0 || Interrupted()) return 1;
+    if (Interrupted()) return kStoppedExitCode;
+    if (session.abortAll.load() != 0) return 1;
   }
   return ok ? 0 : 1;
 }
@@ -184,7 +187,8 @@ void RegisterReportCommand(CLI::App& app, int& exitCode) {
   command->footer(
       "Report files: <title>_IDs.Txt and .Csv (assignments), <title>_SCs[_Grp].Txt "
       "(compositions), <title>_GR[_Grp].Txt, <title>_RL[_Grp].Txt, where <title> is the run "
-      "title of the mixture. Ctrl-C aborts the running report.");
+      "title of the mixture. Ctrl-C, SIGTERM or SIGHUP discards the running report and "
+      "ends with exit status 130; reports already written stay.");
   command->callback([options, bootstrap, &exitCode] {
     options->bootstrapGiven = bootstrap->count() > 0;
     exitCode = RunReportCommand(*options);

@@ -138,7 +138,7 @@ void ReportThread(ReportJob& job) {
     job.out = nullptr;
     // A failed report never replaces an earlier one; with none to keep, it
     // stays when it says something (the lines up to the failure), never as
-    // an empty file.
+    // an empty file, and an aborted one only when the front end wants it.
     const bool aborted = job.abort.load(std::memory_order_relaxed) != 0;
     if (writeFailed) {
       DiscardPendingFile(pendingOut);
@@ -147,7 +147,7 @@ void ReportThread(ReportJob& job) {
         ReportSystemError(job.ui, "Error writing", job.outPath);
       }
       result = 0;
-    } else if (result != 1 && (hadEarlier || empty)) {
+    } else if (result != 1 && (hadEarlier || empty || (aborted && job.discardWhenAborted))) {
       DiscardPendingFile(pendingOut);
     } else if (result != 1) {
       CommitPendingFile(pendingOut);
