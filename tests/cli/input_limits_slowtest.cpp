@@ -8,9 +8,11 @@
 #include <fstream>
 #include <regex>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/run_limits.h"
+#include "input/control_blocks.h"
 #include "input/data_fields.h"
 #include "support/cli_runner.h"
 #include "support/temp_folder.h"
@@ -29,6 +31,7 @@ constexpr int kMostStocks = 999;  // the NumberOfStocks row of the keyword table
 struct LimitCase {
   const char* name;
   SyntheticRunShape shape;
+  void (*change)(const std::filesystem::path& folder) = nullptr;  // after writing
 };
 
 SyntheticRunShape Shape(int32_t stocks, int32_t characters, int32_t alleles, int32_t fish,
@@ -59,11 +62,53 @@ void Replace(const fs::path& file, const std::string& pattern, const std::string
   std::ofstream(file, std::ios::binary) << changed;
 }
 
+// Gives the synthetic run's stocks, its group, characters and fish names of
+// the lengths given, in every file that names them: "Stock001" becomes
+// "Stock001_xxx...", and so on.
+void LengthenNames(const fs::path& folder, std::size_t stock, std::size_t group,
+                   std::size_t character, std::size_t fish) {
+  auto longer = [](const std::string& name, std::size_t length, char fill) {
+    return length <= name.size() ? name : name + "_" + std::string(length - name.size() - 1, fill);
+  };
+  for (const char* file : {"Limit.tcf", "Limit.bse", "Limit.mix"}) {
+    std::string text = ReadFileBytes(folder / file);
+    for (const auto& [pattern, length, fill] :
+         {std::tuple{"Stock\\d{3}", stock, 'x'}, std::tuple{"Locus\\d{3}", character, 'y'},
+          std::tuple{"Fish\\d{5}", fish, 'z'}}) {
+      std::string out;
+      std::regex name(pattern);
+      auto at = text.cbegin();
+      for (std::sregex_iterator m(text.begin(), text.end(), name), end; m != end; ++m) {
+        out.append(at, (*m)[0].first);
+        out += longer(m->str(), length, fill);
+        at = (*m)[0].second;
+      }
+      out.append(at, text.cend());
+      text = out;
+    }
+    if (std::string(file) == "Limit.tcf") {
+      const std::size_t all = text.find("  All\r\n");
+      EXPECT_NE(all, std::string::npos);
+      if (all != std::string::npos) text.replace(all + 2, 3, std::string(group, 'G'));
+    }
+    std::ofstream(folder / file, std::ios::binary) << text;
+  }
+}
+
+// The longest names: 255 characters for stocks and groups (the control
+// file's blocks), 49 for characters and fish (the data files).
+void LongestNames(const fs::path& folder) {
+  LengthenNames(folder, kMaxBlockNameLength, kMaxBlockNameLength, kMaxDataNameLength,
+                kMaxDataNameLength);
+}
+
 class AtTheLimit : public ::testing::TestWithParam<LimitCase> {};
 
 TEST_P(AtTheLimit, LoadsRunsAndReports) {
   testing_support::ScopedTempFolder folder(std::string("limits_") + GetParam().name);
   WriteRun(folder.path(), GetParam().shape);
+  if (HasFatalFailure()) return;
+  if (GetParam().change != nullptr) GetParam().change(folder.path());
   if (HasFatalFailure()) return;
   const CliResult result = RunCli(folder.path(), {"analyze", "Limit.tcf", "--quiet"});
   ASSERT_EQ(result.exitCode, 0) << result.out << result.err;
@@ -85,13 +130,26 @@ TEST_P(AtTheLimit, LoadsRunsAndReports) {
   EXPECT_EQ(reports, 4) << result.out;
   const std::string summary = ReadFileBytes(folder.path() / "output" / "Syntheti_POP_01.Sum");
   EXPECT_NE(summary.find("# of characters in analysis:"), std::string::npos);
+  if (GetParam().change == LongestNames) {
+    // The tables carry every name whole.
+    const std::string estimates =
+        ReadFileBytes(folder.path() / "output" / "Syntheti_POP_01_estimates.csv");
+    EXPECT_NE(estimates.find(",Stock003_" + std::string(kMaxBlockNameLength - 9, 'x') + ","),
+              std::string::npos);
+    EXPECT_NE(estimates.find("," + std::string(kMaxBlockNameLength, 'G') + ","), std::string::npos);
+    const std::string posteriors =
+        ReadFileBytes(folder.path() / "output" / "Syntheti_POP_01_posteriors.csv");
+    EXPECT_NE(posteriors.find(",Fish00010_" + std::string(kMaxDataNameLength - 10, 'z') + ","),
+              std::string::npos);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Formats, AtTheLimit,
     ::testing::Values(LimitCase{"most_stocks", Shape(kMostStocks, 2, 2, 20, 4)},
                       LimitCase{"most_characters", Shape(2, kMaxCharacters, 2, 20, 10)},
-                      LimitCase{"most_alleles", Shape(3, 2, kMaxAllelePositions, 30, 200)}),
+                      LimitCase{"most_alleles", Shape(3, 2, kMaxAllelePositions, 30, 200)},
+                      LimitCase{"longest_names", Shape(3, 3, 2, 10, 5), LongestNames}),
     [](const ::testing::TestParamInfo<LimitCase>& info) { return std::string(info.param.name); });
 
 // One step past each limit: the run is refused, and the message says where.
@@ -103,6 +161,7 @@ TEST(PastTheLimit, IsRefusedNamingTheKeywordOrTheFileAndLine) {
     const char* pattern;  // what is replaced there
     std::string with;
     std::vector<std::string> said;  // each must appear in the output
+    void (*lengthen)(const std::filesystem::path& folder) = nullptr;
   } cases[] = {
       {"a stock more than NumberOfStocks allows", Shape(3, 2, 2, 10, 5), "Limit.tcf",
        "NumberOfStocks = 3", "NumberOfStocks = " + std::to_string(kMostStocks + 1),
@@ -115,12 +174,22 @@ TEST(PastTheLimit, IsRefusedNamingTheKeywordOrTheFileAndLine) {
       {"a line one character longer than the readers take", Shape(2, 3, 2, 10, 5), "Limit.mix",
        "^[^\r\n]*", std::string(kMaxTextLineLength + 1, 'x'),
        {"Limit.mix, line 1", "longer than " + std::to_string(kMaxTextLineLength)}},
+      {"a stock name one character longer than the block takes", Shape(2, 3, 2, 10, 5), nullptr,
+       "", "", {"Limit.tcf, line", "stock name longer than 255 characters"},
+       [](const fs::path& folder) { LengthenNames(folder, 256, 3, 8, 9); }},
+      {"a group name one character longer than the block takes", Shape(2, 3, 2, 10, 5), nullptr,
+       "", "", {"Limit.tcf, line", "group name longer than 255 characters"},
+       [](const fs::path& folder) { LengthenNames(folder, 8, 256, 8, 9); }},
+      {"a character name one character longer than the baseline takes", Shape(2, 3, 2, 10, 5),
+       nullptr, "", "", {"Limit.bse, line", "character name longer than 49"},
+       [](const fs::path& folder) { LengthenNames(folder, 8, 3, 50, 9); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     testing_support::ScopedTempFolder folder("past_limit");
     WriteRun(folder.path(), c.shape);
     if (HasFatalFailure()) return;
+    if (c.lengthen != nullptr) c.lengthen(folder.path());
     if (c.file != nullptr) {
       Replace(folder.path() / c.file, c.pattern, c.with);
       if (HasFatalFailure()) return;
