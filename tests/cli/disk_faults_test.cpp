@@ -67,6 +67,11 @@ void PrepareGenepop(const fs::path& folder) {
     fs::copy_file(source / name, folder / name);
 }
 
+void PrepareImport(const fs::path& folder) {
+  fs::copy_file(fs::path(MIXORA_TEST_DATA_DIR) / "import" / "messy_table.csv",
+                folder / "table.csv");
+}
+
 void PrepareSpam(const fs::path& folder) {
   const fs::path source = fs::path(MIXORA_EXAMPLES_DIR) / "tavrin_spam";
   for (const auto& entry : fs::directory_iterator(source))
@@ -171,6 +176,10 @@ INSTANTIATE_TEST_SUITE_P(
                     "chum_label_mixture.gen", "--control", "chum.tcf"},
                    100},
         WriterCase{"simulate", PrepareTavrinOnly, {"simulate", "tavrin_sim.mcf"}, 400},
+        WriterCase{"import", PrepareImport,
+                   {"import", "--reference", "table.csv", "--mixture", "table.csv", "--control",
+                    "run.tcf"},
+                   100},
         WriterCase{"spam_to_tcf", PrepareSpam, {"spam-to-tcf", "tavrin_spam.ctl", "--out", "tcf"}, 100}),
     CaseName);
 
