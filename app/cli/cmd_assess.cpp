@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -7,6 +8,7 @@
 #include "cmd_tools.h"
 #include "commands.h"
 #include "core/paths.h"
+#include "core/system_error.h"
 #include "sampler/priors.h"
 #include "tools/assessment_input.h"
 #include "tools/file_helpers.h"
@@ -138,7 +140,7 @@ int RunAssess(AssessOptions& options) {
   }
   for (const Output& file : files) {
     if (!WriteTextTo(file.text, *file.path, nullptr)) {
-      PrintError("Cannot write to " + *file.path);
+      PrintError("Cannot write to " + *file.path + ": " + SystemErrorText(errno));
       return 1;
     }
   }

@@ -7,6 +7,7 @@
 #include "commands.h"
 #include "core/paths.h"
 #include "report_cli.h"
+#include "stop_signals.h"
 #include "reports/output_conversion.h"
 #include "reports/report_runner.h"
 
@@ -115,7 +116,7 @@ int RunConvert(ConvertOptions& options) {
   PrintError(session.abortAll.load() != 0 || Interrupted()
                  ? "conversion of " + MixtureLabel(*run) + " aborted"
                  : "conversion of " + MixtureLabel(*run) + " failed");
-  return 1;
+  return Interrupted() ? kStoppedExitCode : 1;
 }
 
 }  // namespace

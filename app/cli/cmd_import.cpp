@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
@@ -10,6 +11,7 @@
 #include "commands.h"
 #include "core/log_buffer.h"
 #include "core/paths.h"
+#include "core/system_error.h"
 #include "tools/file_helpers.h"
 #include "tools/genepop_convert.h"
 #include "tools/genepop_standard_import.h"
@@ -127,7 +129,7 @@ int RunImport(ImportOptions& options) {
       return 1;
     }
     if (!CheckWritable(nullptr, output)) {
-      PrintError("Cannot write to " + output);
+      PrintError("Cannot write to " + output + ": " + SystemErrorText(errno));
       return 1;
     }
   }

@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "core/log_buffer.h"
 #include "core/paths.h"
+#include "core/system_error.h"
 #include "prepare_run.h"
 #include "runfiles/run_control_match.h"
 #include "runfiles/run_control_reader.h"
@@ -85,7 +86,7 @@ std::string WriteRun(const LoadOptions& options, Preparation& prep, const Intera
   if (FileExists(rcfPath) && !AskOverwrite(ui, rcfPath, yesToAll))
     return rcfPath + " exists and was not overwritten (use --overwrite to replace it)";
   if (!CanWrite(rcfPath)) {
-    ShowMessage(ui, kMbIconError, "Cannot write to %s", rcfPath.c_str());
+    ReportSystemError(ui, "Cannot write to", rcfPath);
     return "cannot write to " + rcfPath;
   }
   int ok = GenerateRunControlFile(ui, control, rcfPath);

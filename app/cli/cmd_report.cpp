@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -7,7 +8,9 @@
 #include "cli_support.h"
 #include "commands.h"
 #include "report_cli.h"
+#include "stop_signals.h"
 #include "core/paths.h"
+#include "core/system_error.h"
 #include "reports/bias_correction.h"
 #include "reports/report_runner.h"
 #include "tools/format_writers.h"
@@ -96,7 +99,7 @@ bool BiasCorrectMixture(const RunRecord& run, int replicates, int threads,
   for (const auto& [path, body] : {std::pair{base + ".Txt", text},
                                    std::pair{base + ".csv", FormatBiasCorrectionCsv(run, result)}}) {
     if (!WriteTextTo(body, path, nullptr)) {
-      PrintError("Cannot write to " + path);
+      PrintError("Cannot write to " + path + ": " + SystemErrorText(errno));
       return false;
     }
     std::cout << "Report written: " << path << "\n";
@@ -135,10 +138,12 @@ int RunReportCommand(ReportOptions& options) {
       if (!run) return 1;
     }
     if (!ReportMixture(options, *run, ui, session)) ok = false;
+    if (Interrupted()) return kStoppedExitCode;
     if (options.biasCorrect && !BiasCorrectMixture(*run, options.bootstrap, options.threads,
                                                    options.common))
       ok = false;
-    if (session.abortAll.load() != 0 || Interrupted()) return 1;
+    if (Interrupted()) return kStoppedExitCode;
+    if (session.abortAll.load() != 0) return 1;
   }
   return ok ? 0 : 1;
 }
@@ -182,7 +187,8 @@ void RegisterReportCommand(CLI::App& app, int& exitCode) {
   command->footer(
       "Report files: <title>_IDs.Txt and .Csv (assignments), <title>_SCs[_Grp].Txt "
       "(compositions), <title>_GR[_Grp].Txt, <title>_RL[_Grp].Txt, where <title> is the run "
-      "title of the mixture. Ctrl-C aborts the running report.");
+      "title of the mixture. Ctrl-C, SIGTERM or SIGHUP discards the running report and "
+      "ends with exit status 130; reports already written stay.");
   command->callback([options, bootstrap, &exitCode] {
     options->bootstrapGiven = bootstrap->count() > 0;
     exitCode = RunReportCommand(*options);

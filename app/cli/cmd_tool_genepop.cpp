@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <filesystem>
 #include <iostream>
 #include <memory>
@@ -7,6 +8,7 @@
 #include "cmd_tools.h"
 #include "core/log_buffer.h"
 #include "core/paths.h"
+#include "core/system_error.h"
 #include "tools/file_helpers.h"
 #include "tools/genepop_convert.h"
 
@@ -71,7 +73,7 @@ int RunGenepopConvert(GenepopOptions& options) {
       return 1;
     }
     if (!CheckWritable(nullptr, output)) {
-      PrintError("Cannot write to " + output);
+      PrintError("Cannot write to " + output + ": " + SystemErrorText(errno));
       return 1;
     }
   }
@@ -83,6 +85,14 @@ int RunGenepopConvert(GenepopOptions& options) {
   if (!options.logPath.empty() && !SaveLog(log, options.logPath))
     PrintError("cannot save the log to " + options.logPath);
   if (status != kGenepopOk) {
+    // A file that could not be written is named with the system's reason,
+    // not blamed on the input.
+    for (const std::string& line : LogLinesFrom(log.text, 0)) {
+      if (line.rfind("Cannot write to ", 0) == 0) {
+        PrintError("Genepop conversion failed: " + line);
+        return 1;
+      }
+    }
     std::string file = options.baselineIn, why = "the baseline could not be read or converted";
     if (status == kGenepopMixtureFailed) {
       file = options.mixtureIn;

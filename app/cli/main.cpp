@@ -44,7 +44,8 @@ int main(int argc, char** argv) {
   app.footer(
       "Every command has --help with an example.\n"
       "Exit status: 0 done, 1 failed (the last line on standard error says why), 2 wrong command "
-      "line, 130 stopped by Ctrl-C (run and analyze; the chains can be resumed).");
+      "line, 130 stopped by Ctrl-C, SIGTERM or SIGHUP (run and analyze: the chains can be "
+      "resumed; report and convert: the unfinished file is discarded).");
   int exitCode = 0;
   mixora::cli::RegisterCheckCommand(app, exitCode);
   mixora::cli::RegisterLoadCommand(app, exitCode);

@@ -10,6 +10,7 @@
 #include "core/log_buffer.h"
 #include "core/lookups.h"
 #include "core/paths.h"
+#include "core/system_error.h"
 #include "core/text_file.h"
 #include "input/control_file_kind.h"
 #include "input/control_summary.h"
@@ -283,7 +284,7 @@ bool SaveRunLog(const Preparation& prep, const std::string& path, const Interact
   bool yesToAll = false;
   if (FileExists(path) && !IsLoadLog(path) && !AskOverwrite(ui, path, yesToAll)) return false;
   if (SaveLog(prep.control.log, path)) return true;
-  ShowMessage(ui, kMbIconError, "Cannot Open\r\n%s\r\nfor writing", path.c_str());
+  ReportSystemError(ui, "Cannot save the log", path);
   return false;
 }
 

@@ -2,8 +2,6 @@
 
 #include <unistd.h>
 
-#include <atomic>
-#include <csignal>
 #include <iostream>
 
 #include "core/paths.h"
@@ -11,22 +9,11 @@
 #include "runfiles/run_control_reader.h"
 #include "runfiles/run_file_names.h"
 #include "run_file_argument.h"
+#include "stop_signals.h"
 
 namespace mixora::cli {
 
 namespace {
-
-// Set by the signal handler, which may run on any thread, and polled by the
-// report worker: a lock-free atomic, relaxed as it carries no data.
-std::atomic<int> gInterrupted{0};
-static_assert(std::atomic<int>::is_always_lock_free);
-
-void OnInterrupt(int) {
-  gInterrupted.store(1, std::memory_order_relaxed);
-  // The next Ctrl-C is not caught: a report that does not stop can still be
-  // ended.
-  std::signal(SIGINT, SIG_DFL);
-}
 
 std::string WithoutCarriageReturns(std::string text) {
   std::string out;
@@ -65,11 +52,22 @@ Interaction MakeReportInteraction(const CliOptions& options) {
   return ui;
 }
 
-void InstallAbortOnInterrupt() { std::signal(SIGINT, OnInterrupt); }
+void InstallAbortOnInterrupt() {
+  // A report stops between rows, at once; a second signal (a scheduler sends
+  // SIGTERM to every process of a task, and its script passes it on) must not
+  // end the program before the unfinished report is removed.
+  static const char kNotice[] =
+      "\nmixora: stopping: the unfinished report is discarded; earlier reports stay as they "
+      "were\n";
+  InstallStopSignals(kNotice);
+}
 
-bool Interrupted() { return gInterrupted.load(std::memory_order_relaxed) != 0; }
+// The signal flag is a lock-free atomic polled by the report worker; relaxed,
+// as it carries no data.
+bool Interrupted() { return StopSignal().load(std::memory_order_relaxed) != 0; }
 
 void ConnectInterrupt(ReportJob& job, ReportSession& session) {
+  job.discardWhenAborted = true;
   ReportSession* s = &session;
   job.pump = [s] {
     if (Interrupted() && s->abortAll.load(std::memory_order_relaxed) == 0) AbortRunningReports(*s);

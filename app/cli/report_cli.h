@@ -16,8 +16,9 @@ namespace mixora::cli {
 // progress on standard error unless quiet (progress only on a terminal).
 Interaction MakeReportInteraction(const CliOptions& options);
 
-// Ctrl-C asks the running report to stop (a second Ctrl-C ends the program
-// at once). The job's pump hands the request to the session.
+// Ctrl-C, SIGTERM and SIGHUP ask the running report to stop; it is
+// discarded, and later signals change nothing. The job's pump hands the
+// request to the session.
 void InstallAbortOnInterrupt();
 void ConnectInterrupt(ReportJob& job, ReportSession& session);
 bool Interrupted();

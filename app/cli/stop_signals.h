@@ -10,8 +10,10 @@
 
 namespace mixora::cli {
 
-// Catches SIGINT, SIGTERM and SIGHUP from now on.
-void InstallStopSignals();
+// Catches SIGINT, SIGTERM and SIGHUP from now on. The first one caught
+// writes `notice` (a static text) to standard error; without one, the notice
+// of a run whose chains save and stop.
+void InstallStopSignals(const char* notice = nullptr);
 
 // The number of the first signal caught, 0 while none has been.
 const std::atomic<int>& StopSignal();

@@ -7,6 +7,7 @@
 #include "core/atomic_file.h"
 #include "core/error_flags.h"
 #include "core/paths.h"
+#include "core/system_error.h"
 #include "reports/assignment_tally.h"
 #include "reports/genotype_zscores.h"
 #include "reports/tidy_tables.h"
@@ -183,18 +184,25 @@ int AssignmentReport(ReportJob& job, bool /*byRegion*/) {
   // The text report stands either way; the person is told what is missing.
   if (FileExists(csvPath) && !AskOverwrite(job.ui, csvPath, job.run->overwriteAll)) return 1;
   const int csv = WriteCsv(csvPath, run, tally, total);
-  if (csv == 1)
+  // A write that failed half-way (a full disk) fails the report, so that the
+  // command does not end in success with a table missing.
+  bool written = true;
+  if (csv == 1) {
     job.filesWritten.push_back(csvPath);
-  else if (csv < 0)
+  } else if (csv < 0) {
     ShowMessage(job.ui, kMbIconWarning, "Cannot Open %s", csvPath.c_str());
-  else
-    ShowMessage(job.ui, kMbIconWarning, "Error writing %s", csvPath.c_str());
+  } else {
+    ReportSystemError(job.ui, "Error writing", csvPath);
+    written = false;
+  }
   std::string tidyPath;
   std::vector<double> zScores;
   for (const GenotypeZScore& score : scores) zScores.push_back(score.z);
   if (WritePosteriorsTable(run, tally, total, job.ui, tidyPath, &zScores) == 1)
     job.filesWritten.push_back(tidyPath);
-  return 1;
+  else
+    written = false;
+  return written ? 1 : 0;
 }
 
 }  // namespace mixora

@@ -1,6 +1,7 @@
 #include "reports/output_conversion.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -286,7 +287,14 @@ int ConvertOutputs(ReportJob& job, bool /*byRegion*/) {
       else
         done = ConvertCompositionFile(job, source, output, kind == kConvertGroups, false, c);
       CloseSampleFileReader(source);
-      if (done != 0 && CommitPendingFile(pending) == 0) done = 0;
+      // A write that failed (a full disk) is told with the system's reason;
+      // the earlier conversion stays as it was.
+      if ((done != 0 || std::ferror(output) != 0) && CommitPendingFile(pending) == 0) {
+        if (!job.abort.load())
+          ShowMessage(job.ui, box, "Error converting %s.\r\n%s", outputPath.c_str(),
+                      SystemErrorText(errno).c_str());
+        return 0;
+      }
       if (done == 0) {
         // The input is what is usually wrong; its reader says which and where.
         if (!job.abort.load()) {

@@ -77,6 +77,10 @@ struct ReportJob {
   // A run of one chain cannot be compared between chains: RunAllReports then
   // leaves the Gelman-Rubin passes out instead of failing on them.
   bool skipGelmanRubinForOneChain = false;
+  // An aborted report with no earlier one to keep is removed instead of
+  // kept with its complete lines: a stop from outside (a signal, a
+  // scheduler) leaves no report that looks finished and is not.
+  bool discardWhenAborted = false;
 
   int kind = kReportCompositions;
   bool byRegion = false;

@@ -1,11 +1,13 @@
 #include "reports/report_runner.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 
 #include "core/atomic_file.h"
 #include "core/paths.h"
+#include "core/system_error.h"
 #include "diagnostics/diagnostic_passes.h"
 #include "reports/assignment_report.h"
 #include "reports/composition_report.h"
@@ -129,16 +131,28 @@ void ReportThread(ReportJob& job) {
 
   if (job.out != nullptr) {
     const bool empty = std::ftell(job.out) <= 0;
+    // A report that met a full disk may have stopped at its first failed
+    // write or gone on; either way the person learns why from the system.
+    const bool writeFailed = std::fflush(job.out) != 0 || std::ferror(job.out) != 0;
+    const int writeError = errno;
     job.out = nullptr;
     // A failed report never replaces an earlier one; with none to keep, it
     // stays when it says something (the lines up to the failure), never as
-    // an empty file.
-    if (result != 1 && (hadEarlier || empty)) {
+    // an empty file, and an aborted one only when the front end wants it.
+    const bool aborted = job.abort.load(std::memory_order_relaxed) != 0;
+    if (writeFailed) {
+      DiscardPendingFile(pendingOut);
+      if (!aborted) {
+        errno = writeError;
+        ReportSystemError(job.ui, "Error writing", job.outPath);
+      }
+      result = 0;
+    } else if (result != 1 && (hadEarlier || empty || (aborted && job.discardWhenAborted))) {
       DiscardPendingFile(pendingOut);
     } else if (result != 1) {
       CommitPendingFile(pendingOut);
     } else if (CommitPendingFile(pendingOut) == 0) {
-      ShowMessage(job.ui, kMbIconError, "Error writing %s", job.outPath.c_str());
+      ReportSystemError(job.ui, "Error writing", job.outPath);
       result = 0;
     } else {
       job.filesWritten.push_back(job.outPath);
@@ -148,7 +162,10 @@ void ReportThread(ReportJob& job) {
   // by population only.
   if (result == 1 && kind == kReportCompositions && !byRegion && job.abort.load() == 0) {
     std::string tidyPath;
-    if (WriteEstimatesTable(*job.run, job.ui, tidyPath) == 1) job.filesWritten.push_back(tidyPath);
+    if (WriteEstimatesTable(*job.run, job.ui, tidyPath) == 1)
+      job.filesWritten.push_back(tidyPath);
+    else
+      result = 0;
   }
 
   if (job.abort.load(std::memory_order_relaxed) != 0) {

@@ -4,7 +4,9 @@
 #include <cmath>
 #include <cstdio>
 
+#include "core/atomic_file.h"
 #include "core/paths.h"
+#include "core/system_error.h"
 #include "reports/report_job.h"
 #include "reports/run_reports.h"
 
@@ -24,10 +26,11 @@ std::string QuantileColumn(double q) {
   return text;
 }
 
-// Closes the file and tells whether everything reached it.
-bool Finish(std::FILE* file) {
-  const bool written = std::ferror(file) == 0;
-  return std::fclose(file) == 0 && written;
+// The whole table replaces the earlier one only once it is complete on disk.
+int WriteTable(const std::string& path, const std::string& text, const Interaction& ui) {
+  if (WriteWholeFile(path, text) == 1) return 1;
+  ReportSystemError(ui, "Error writing", path);
+  return 0;
 }
 
 void AppendRows(std::string& out, const std::string& mixture, const std::string& level,
@@ -72,28 +75,13 @@ int WriteEstimatesTable(RunRecord& run, const Interaction& ui, std::string& path
     if (!ComputeCompositionEstimates(run, ui, true, level, groups)) return 0;
     AppendRows(text, mixture, "group" + std::to_string(level + 1), groups);
   }
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
-    ShowMessage(ui, kMbIconError, "Cannot Open %s", path.c_str());
-    return 0;
-  }
-  std::fwrite(text.data(), 1, text.size(), file);
-  if (!Finish(file)) {
-    ShowMessage(ui, kMbIconError, "Error writing %s", path.c_str());
-    return 0;
-  }
-  return 1;
+  return WriteTable(path, text, ui);
 }
 
 int WritePosteriorsTable(const RunRecord& run, const AssignmentTally& tally, uint64_t total,
                          const Interaction& ui, std::string& path,
                          const std::vector<double>* zScores) {
   path = TidyTablePath(run, "_posteriors.csv");
-  std::FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
-    ShowMessage(ui, kMbIconError, "Cannot Open %s", path.c_str());
-    return 0;
-  }
   const int levels = static_cast<int>(std::min<std::size_t>(
       static_cast<std::size_t>(std::max(run.settings.Levels, 0)), run.groupAt.size()));
   std::string head = "mixture,fish,stock";
@@ -102,7 +90,7 @@ int WritePosteriorsTable(const RunRecord& run, const AssignmentTally& tally, uin
   std::snprintf(floor, sizeof floor, ",posterior_above_%g%s\r\n", kPosteriorFloor,
                 zScores != nullptr ? ",z_score" : "");
   head += floor;
-  std::fputs(head.c_str(), file);
+  std::string text = head;
   const std::string mixture = CsvField(RunTitleOf(run));
   for (uint32_t i = 0; i < tally.individuals; ++i) {
     const std::string fish = CsvField(NameOr(run.fishNames, i));
@@ -135,14 +123,10 @@ int WritePosteriorsTable(const RunRecord& run, const AssignmentTally& tally, uin
         }
       }
       row += "\r\n";
-      std::fputs(row.c_str(), file);
+      text += row;
     }
   }
-  if (!Finish(file)) {
-    ShowMessage(ui, kMbIconError, "Error writing %s", path.c_str());
-    return 0;
-  }
-  return 1;
+  return WriteTable(path, text, ui);
 }
 
 }  // namespace mixora

@@ -8,6 +8,7 @@
 
 #include "core/atomic_file.h"
 #include "core/lookups.h"
+#include "core/system_error.h"
 #include "runfiles/run_control_pieces.h"
 #include "runfiles/run_control_reader.h"
 #include "runfiles/sample_block.h"
@@ -128,12 +129,16 @@ int WriteRunControlFile(const std::string& path, const RunRecord& pieces, const 
   std::vector<uint8_t> block;
   PendingFile pending;
   std::FILE* file = nullptr;
-  bool ok = content.size() < (1ull << 32) &&
-            EncodeSampleBlock(content.data(), 1, content.size(), block) == BlockStatus::kOk &&
-            (file = OpenPendingFile(pending, path)) != nullptr;
-  ok = ok && std::fwrite(block.data(), 1, block.size(), file) == block.size();
-  if (!ok || CommitPendingFile(pending) == 0) {
+  if (content.size() >= (1ull << 32) ||
+      EncodeSampleBlock(content.data(), 1, content.size(), block) != BlockStatus::kOk ||
+      (file = OpenPendingFile(pending, path)) == nullptr) {
     ShowFailure(ui, "Cannot Open\r\n%s\r\nfor writing", path);
+    return 0;
+  }
+  // A full disk shows only here, so the person learns the system's reason.
+  if (std::fwrite(block.data(), 1, block.size(), file) != block.size() ||
+      CommitPendingFile(pending) == 0) {
+    ReportSystemError(ui, "Cannot write the run control file", path);
     return 0;
   }
   return 1;

@@ -92,6 +92,15 @@ std::string SampleRecordsProblem(const SampleFileHeader& header, const uint8_t* 
       return Format("record %u of the block: its proportions add up to %llu, above the whole "
                     "(100000000)",
                     r + 1, static_cast<unsigned long long>(sum));
+    // The proportions a chain draws add up to 1; truncating each of the K
+    // values loses less than one unit, so the record keeps at least
+    // 1e8 - K. A value lowered by more than that is caught here.
+    const uint64_t least = kWhole - std::min<uint64_t>(kWhole, header.valuesPerRecord);
+    if (sum < least)
+      return Format("record %u of the block: its proportions add up to %llu, below %llu, the "
+                    "least %u truncated proportions of a whole (100000000) can keep",
+                    r + 1, static_cast<unsigned long long>(sum),
+                    static_cast<unsigned long long>(least), header.valuesPerRecord);
   }
   return {};
 }

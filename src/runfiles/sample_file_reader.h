@@ -48,7 +48,8 @@ BlockWalk StepOverSampleBlock(std::FILE* file, const SampleFileHeader& header, i
 
 // Whether the records of a decompressed block hold values a chain can write:
 // in a stock composition file (element size 4) every value is a proportion
-// scaled by 1e8 and truncated, so no value and no record's sum exceeds 1e8.
+// scaled by 1e8 and truncated, so no value and no record's sum exceeds 1e8,
+// and a record of K values sums to at least 1e8 - K.
 // Empty when they do; else which record is wrong and how.
 std::string SampleRecordsProblem(const SampleFileHeader& header, const uint8_t* records,
                                  uint32_t count);

@@ -42,13 +42,6 @@ int CheckWritable(const Interaction* ui, const std::string& path) {
   return 0;
 }
 
-void ReportSystemError(const Interaction& ui, const std::string& what,
-                       const std::string& detail) {
-  std::string system = std::strerror(errno);
-  ShowMessage(ui, uint32_t{kMbOk} | kMbIconError, "System Message:\r\n%s:\r\n%s\r\n%s", what.c_str(),
-              detail.c_str(), system.c_str());
-}
-
 std::FILE* CreateOutputFile(const Interaction& ui, const std::string& path,
                              bool& overwriteAll, PendingFile& pending) {
   std::error_code ec;

@@ -7,6 +7,7 @@
 
 #include "core/atomic_file.h"
 #include "core/interaction.h"
+#include "core/system_error.h"
 
 namespace mixora {
 
@@ -15,10 +16,6 @@ namespace mixora {
 // Otherwise 0 with errno set (EACCES for a read-only file) and, when `ui` is
 // given, the system error report "Cannot write to" with the path.
 int CheckWritable(const Interaction* ui, const std::string& path);
-
-// Shows "System Message:\r\n%s:\r\n%s\r\n%s" with the two texts and the
-// description of the last system error (errno), with the error icon.
-void ReportSystemError(const Interaction& ui, const std::string& what, const std::string& detail);
 
 // Creates `path` for writing, replacing an existing file only after the
 // question "Overwrite %s" (Yes to All, Yes, No) unless `overwriteAll` is

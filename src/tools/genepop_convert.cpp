@@ -1,6 +1,7 @@
 #include "tools/genepop_convert.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -9,6 +10,7 @@
 #include "core/atomic_file.h"
 #include "core/lookups.h"
 #include "core/paths.h"
+#include "core/system_error.h"
 #include "tools/genepop_label.h"
 
 namespace mixora {
@@ -208,7 +210,7 @@ int ConvertMixture(const std::string& path, const std::string& outPath, const Lo
     }
   }
   if (!WritePositionedMixture(mixture, outPath)) {
-    LogAppend(log, "Cannot write to %s", outPath.c_str());
+    LogAppend(log, "Cannot write to %s: %s", outPath.c_str(), SystemErrorText(errno).c_str());
     return -1;
   }
   return 0;
@@ -365,7 +367,7 @@ int ConvertGenepopLabel(const std::string& baselineIn, const std::string& mixtur
   } else {
     if (!withMixture) LogAppend(log, "Parsed");
     if (!WriteSpamBaselineOfSet(set, baselineOut)) {
-      LogAppend(log, "Cannot write to %s", baselineOut.c_str());
+      LogAppend(log, "Cannot write to %s: %s", baselineOut.c_str(), SystemErrorText(errno).c_str());
       LogAppend(log, "Baseline conversion Error");
       status = kGenepopBaselineFailed;
     } else if (!withMixture) {
@@ -385,7 +387,7 @@ int ConvertGenepopLabel(const std::string& baselineIn, const std::string& mixtur
 
   if (status == kGenepopOk && !controlOut.empty()) {
     if (!WriteGenepopControlFile(set, controlOut, baselineOut, mixtureOut)) {
-      LogAppend(log, "Cannot write to %s", controlOut.c_str());
+      LogAppend(log, "Cannot write to %s: %s", controlOut.c_str(), SystemErrorText(errno).c_str());
       status = kGenepopControlFailed;
     }
   }

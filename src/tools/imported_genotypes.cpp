@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <numeric>
 
+#include "core/system_error.h"
 #include "input/control.h"
 #include "tools/genepop_convert.h"
 #include "tools/genepop_label.h"
@@ -114,7 +116,7 @@ int WriteImportedFiles(const ImportedGenotypes& data, const std::string& baselin
     set.stockGroup = ref.stockGroup[0];
   }
   if (!WriteSpamBaselineOfSet(set, baselineOut)) {
-    LogAppend(log, "Cannot write to %s", baselineOut.c_str());
+    LogAppend(log, "Cannot write to %s: %s", baselineOut.c_str(), SystemErrorText(errno).c_str());
     return 0;
   }
 
@@ -134,12 +136,12 @@ int WriteImportedFiles(const ImportedGenotypes& data, const std::string& baselin
       for (int j = 0; j < 2; ++j) out.positions.push_back(mix.At(f, c, j));
   }
   if (!WritePositionedMixture(out, mixtureOut)) {
-    LogAppend(log, "Cannot write to %s", mixtureOut.c_str());
+    LogAppend(log, "Cannot write to %s: %s", mixtureOut.c_str(), SystemErrorText(errno).c_str());
     return 0;
   }
   if (!controlOut.empty() && !WriteGenepopControlFile(set, controlOut, baselineOut, mixtureOut,
                                                          data.description)) {
-    LogAppend(log, "Cannot write to %s", controlOut.c_str());
+    LogAppend(log, "Cannot write to %s: %s", controlOut.c_str(), SystemErrorText(errno).c_str());
     return 0;
   }
   return 1;

@@ -1,6 +1,7 @@
 #include "tools/mixture_simulation.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cmath>
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include "core/atomic_file.h"
 #include "core/lookups.h"
 #include "core/paths.h"
+#include "core/system_error.h"
 #include "input/baseline_reader.h"
 #include "sampler/mt19937.h"
 
@@ -107,7 +109,7 @@ std::FILE* OpenOutput(const Interaction& ui, const std::string& path, bool& yesT
     return nullptr;
   }
   std::FILE* file = OpenPendingFile(pending, path);
-  if (file == nullptr) LogAppend(log, "Cannot open %s", path.c_str());
+  if (file == nullptr) LogAppend(log, "Cannot open %s: %s", path.c_str(), SystemErrorText(errno).c_str());
   return file;
 }
 
@@ -119,8 +121,9 @@ bool Put(std::FILE* file, const std::string& text) {
 bool Finish(PendingFile& output, bool written, const std::string& path, LogBuffer& log) {
   const bool ok = written && CommitPendingFile(output) == 1;
   if (!ok) {
+    const int error = errno;
     DiscardPendingFile(output);
-    LogAppend(log, "Cannot write %s", path.c_str());
+    LogAppend(log, "Cannot write %s: %s", path.c_str(), SystemErrorText(error).c_str());
   }
   return ok;
 }

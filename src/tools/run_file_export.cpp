@@ -21,7 +21,7 @@ bool WriteOne(const Interaction& ui, const std::string& path, bool& overwriteAll
   bool ok = writer(file) == 1;
   ok = ok && CommitPendingFile(pending) == 1;
   if (!ok) {
-    ShowMessage(ui, uint32_t{kMbOk} | kMbIconWarning, "Cannot write to %s", path.c_str());
+    ReportSystemError(ui, "Cannot write to", path);
     return false;
   }
   if (written) written->push_back(path);

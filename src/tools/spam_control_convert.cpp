@@ -1,9 +1,11 @@
 #include "tools/spam_control_convert.h"
 
+#include <cerrno>
 #include <filesystem>
 
 #include "core/log_buffer.h"
 #include "core/paths.h"
+#include "core/system_error.h"
 #include "input/baseline_reader.h"
 #include "input/control.h"
 #include "input/control_blocks.h"
@@ -103,7 +105,7 @@ int ConvertSpamControlFile(const std::string& ctlPath, const std::string& outPat
   LogAppend(log, "\r\nControl File Load %s!!", flags == 0 ? "SUCCESS" : "FAIL");
   int result = static_cast<int>(flags);
   if (flags == 0 && !WriteTextControlFile(outPath, control)) {
-    LogAppend(log, "Cannot write to %s", outPath.c_str());
+    LogAppend(log, "Cannot write to %s: %s", outPath.c_str(), SystemErrorText(errno).c_str());
     result = 1;
   }
   if (why != nullptr && result != 0) *why = ConversionFailure(log.text, flags);

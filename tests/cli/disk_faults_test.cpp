@@ -40,7 +40,9 @@ void PrepareTavrin(const fs::path& folder, bool load) {
   text = std::regex_replace(text, std::regex("SaveEvery = \\d+"), "SaveEvery = 100");
   text = std::regex_replace(text, std::regex("NumberToKeep = \\d+"), "NumberToKeep = 100");
   std::ofstream(folder / "tavrin.tcf", std::ios::binary) << text;
-  if (load) ASSERT_EQ(RunCli(folder, {"load", "tavrin.tcf"}).exitCode, 0);
+  if (load) {
+    ASSERT_EQ(RunCli(folder, {"load", "tavrin.tcf"}).exitCode, 0);
+  }
 }
 
 void PrepareFinishedRun(const fs::path& folder) {
@@ -48,10 +50,26 @@ void PrepareFinishedRun(const fs::path& folder) {
   ASSERT_EQ(RunCli(folder, {"run", "output/tavrin.rcf", "--all", "--quiet"}).exitCode, 0);
 }
 
+// A finished run with its reports and conversions already written: what a
+// failed second attempt must leave as it was.
+void PrepareReportedRun(const fs::path& folder) {
+  PrepareFinishedRun(folder);
+  if (::testing::Test::HasFatalFailure()) return;
+  ASSERT_EQ(RunCli(folder, {"report", "output/tavrin.rcf", "--all", "--kind", "all"}).exitCode, 0);
+  ASSERT_EQ(RunCli(folder, {"convert", "output/tavrin.rcf", "--compositions", "--assignments"})
+                .exitCode,
+            0);
+}
+
 void PrepareGenepop(const fs::path& folder) {
   const fs::path source = fs::path(MIXORA_TEST_DATA_DIR) / "genepop";
   for (const char* name : {"chum_label_baseline.gen", "chum_label_mixture.gen"})
     fs::copy_file(source / name, folder / name);
+}
+
+void PrepareImport(const fs::path& folder) {
+  fs::copy_file(fs::path(MIXORA_TEST_DATA_DIR) / "import" / "messy_table.csv",
+                folder / "table.csv");
 }
 
 void PrepareSpam(const fs::path& folder) {
@@ -99,6 +117,31 @@ TEST_P(FailedWrite, EndsWithTheSystemsMessageAndSparesEarlierFiles) {
     ASSERT_NE(found, after.end()) << name << " was removed";
     EXPECT_EQ(found->second.substr(0, bytes.size()), bytes) << name << " was changed";
   }
+  // Nor is a new file left torn: no temporary file, none cut at the limit.
+  for (const auto& [name, bytes] : after) {
+    if (before.count(name) != 0) continue;
+    EXPECT_EQ(name.find(".tmp"), std::string::npos) << name << " was left behind";
+    EXPECT_NE(bytes.size(), c.limit) << name << " was cut at the limit";
+  }
+}
+
+// A load whose run control file does not fit still keeps its whole log,
+// which ends with the failure, so the person can read what happened.
+TEST(FailedWrite, LoadKeepsItsWholeLogWhenTheRunFileFails) {
+  Folder folder;
+  PrepareTavrin(folder.path(), false);
+  if (HasFatalFailure()) return;
+  ChildLimits limits;
+  limits.fileSize = 4000;  // the log is about 1,300 bytes, the run file about 10,000
+  const CliResult result = RunCliLimited(folder.path().string(), {"load", "tavrin.tcf"}, limits);
+  EXPECT_NE(result.exitCode, 0);
+  EXPECT_NE(result.err.find("Cannot write the run control file"), std::string::npos) << result.err;
+  EXPECT_NE(result.err.find("File too large"), std::string::npos) << result.err;
+  const std::string log = ReadFileBytes(folder.path() / "tavrin.log");
+  EXPECT_NE(log.find("Mixture check SUCCEEDED!!\r\n"), std::string::npos) << log;
+  EXPECT_GE(log.size(), std::string("Conversion Failed: output/tavrin.rcf\r\n").size());
+  EXPECT_EQ(log.substr(log.size() - 38), "Conversion Failed: output/tavrin.rcf\r\n") << log;
+  EXPECT_FALSE(fs::exists(folder.path() / "output" / "tavrin.rcf"));
 }
 
 void PrepareTavrinLoaded(const fs::path& folder) { PrepareTavrin(folder, true); }
@@ -111,17 +154,7 @@ std::string CaseName(const ::testing::TestParamInfo<WriterCase>& info) {
 INSTANTIATE_TEST_SUITE_P(
     EveryWriter, FailedWrite,
     ::testing::Values(
-        WriterCase{"run", PrepareTavrinLoaded, {"run", "output/tavrin.rcf", "--quiet"}, 3000}),
-    CaseName);
-
-// These writers still report a failed write without the system's reason
-// ("Error writing ...", "Cannot write to ...", "Cannot Open ... for writing"),
-// and several truncate the earlier output before they fail. They are run by
-// hand (--gtest_also_run_disabled_tests) until their outputs go through
-// temporary files and their messages carry the system's reason.
-INSTANTIATE_TEST_SUITE_P(
-    DISABLED_EveryWriter, FailedWrite,
-    ::testing::Values(
+        WriterCase{"run", PrepareTavrinLoaded, {"run", "output/tavrin.rcf", "--quiet"}, 3000},
         WriterCase{"load", PrepareTavrinOnly, {"load", "tavrin.tcf"}, 600},
         WriterCase{"load_over_a_loaded_run", PrepareTavrinLoaded,
                    {"load", "tavrin.tcf", "--overwrite"}, 600},
@@ -129,12 +162,24 @@ INSTANTIATE_TEST_SUITE_P(
                    {"report", "output/tavrin.rcf", "--mixture", "1", "--kind", "all"}, 400},
         WriterCase{"convert", PrepareFinishedRun,
                    {"convert", "output/tavrin.rcf", "--compositions", "--assignments"}, 400},
+        WriterCase{"report_over_earlier_reports", PrepareReportedRun,
+                   {"report", "output/tavrin.rcf", "--mixture", "1", "--kind", "all",
+                    "--overwrite"},
+                   400},
+        WriterCase{"convert_over_earlier_conversions", PrepareReportedRun,
+                   {"convert", "output/tavrin.rcf", "--compositions", "--assignments",
+                    "--overwrite"},
+                   400},
         WriterCase{"export", PrepareTavrinLoaded, {"export", "output/tavrin.rcf", "--out", "copy"}, 400},
         WriterCase{"genepop_convert", PrepareGenepop,
                    {"genepop-convert", "--baseline", "chum_label_baseline.gen", "--mixture",
                     "chum_label_mixture.gen", "--control", "chum.tcf"},
                    100},
         WriterCase{"simulate", PrepareTavrinOnly, {"simulate", "tavrin_sim.mcf"}, 400},
+        WriterCase{"import", PrepareImport,
+                   {"import", "--reference", "table.csv", "--mixture", "table.csv", "--control",
+                    "run.tcf"},
+                   100},
         WriterCase{"spam_to_tcf", PrepareSpam, {"spam-to-tcf", "tavrin_spam.ctl", "--out", "tcf"}, 100}),
     CaseName);
 

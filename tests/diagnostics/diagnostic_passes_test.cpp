@@ -85,12 +85,15 @@ class DiagnosticPassTest : public ::testing::Test {
   std::vector<std::string> messages_;
 };
 
-// Columns of the three-stock example: records[r] = {stock 0, 1, 2}.
+// Columns of the three-stock example: records[r] = {stock 0, 1, 2, rest},
+// where a fourth stock holds what the three leave of the whole, as in every
+// record a chain writes.
 std::vector<std::vector<int32_t>> Columns(const std::vector<int32_t>& a,
                                           const std::vector<int32_t>& b,
                                           const std::vector<int32_t>& c) {
   std::vector<std::vector<int32_t>> records;
-  for (std::size_t r = 0; r < a.size(); ++r) records.push_back({a[r], b[r], c[r]});
+  for (std::size_t r = 0; r < a.size(); ++r)
+    records.push_back({a[r], b[r], c[r], 100000000 - a[r] - b[r] - c[r]});
   return records;
 }
 
@@ -104,7 +107,7 @@ TEST_F(DiagnosticPassTest, GelRubRefusesSingleChainRunsBeforeReadingAnything) {
 }
 
 TEST_F(DiagnosticPassTest, GelRubDiscardsLeadingRecordsAndNamesTheChainFiles) {
-  SetStocks({"Alpha", "A very long stock name indeed", "Gamma"}, 2);
+  SetStocks({"Alpha", "A very long stock name indeed", "Gamma", "Rest"}, 2);
   // Two leading records per chain that would change every factor if used.
   WriteChain(0, Columns({90000000, 0, 25000000, 25000000, 25000000, 25000000},
                         {0, 90000000, 10000000, 12000000, 11000000, 15000000},
@@ -130,14 +133,15 @@ TEST_F(DiagnosticPassTest, GelRubDiscardsLeadingRecordsAndNamesTheChainFiles) {
             "----------------------------------------------\r\n"
             "Alpha                1.00             1.00\r\n"
             "A very long stock    9.09            21.82\r\n"
-            "Gamma                0.95             1.18\r\n");
+            "Gamma                0.95             1.18\r\n"
+            "Rest                 5.14            16.49\r\n");
   EXPECT_TRUE(messages_.empty());
 }
 
 TEST_F(DiagnosticPassTest, GelRubFailsWithoutWritingWhenAChainIsTooShort) {
   SetStocks({"A", "B"}, 2);
-  WriteChain(0, {{1, 2}, {3, 4}, {5, 6}});
-  WriteChain(1, {{1, 2}, {3, 4}});
+  WriteChain(0, {{10000000, 90000000}, {30000000, 70000000}, {50000000, 50000000}});
+  WriteChain(1, {{10000000, 90000000}, {30000000, 70000000}});
   OpenReport();
   pass_.length = 3;
   EXPECT_EQ(GelRub(pass_), 0);
@@ -156,16 +160,18 @@ std::vector<int32_t> Balanced() {
 }
 
 TEST_F(DiagnosticPassTest, RafteryLewisByRegionSumsStocksIntoGroups) {
-  SetStocks({"s1", "s2", "s3", "s4"}, 1);
-  run_.groupAt = {{0, 0, 1, 1}};
-  run_.levelGroupCount = {2};
-  run_.levelGroupNames = {{"North", "South"}};
+  SetStocks({"s1", "s2", "s3", "s4", "s5"}, 1);
+  run_.groupAt = {{0, 0, 1, 1, 2}};
+  run_.levelGroupCount = {3};
+  run_.levelGroupNames = {{"North", "South", "Rest"}};
   run_.settings.Quantile = 0.4;
   run_.settings.Accuracy = 0.02;
   run_.settings.Probability = 0.95;
-  // North = s1 + s2 follows the balanced pattern; South = s3 + s4 is constant.
+  // North = s1 + s2 follows the balanced pattern; South = s3 + s4 is
+  // constant; Rest (s5) holds what they leave of the whole.
   std::vector<std::vector<int32_t>> records;
-  for (int32_t v : Balanced()) records.push_back({v - 40000, 40000, 2000000, 3000000});
+  for (int32_t v : Balanced())
+    records.push_back({v - 40000, 40000, 2000000, 3000000, 100000000 - v - 5000000});
   WriteChain(0, records);
   OpenReport();
   pass_.byRegion = true;
@@ -188,7 +194,10 @@ TEST_F(DiagnosticPassTest, RafteryLewisStopsAtAMissingChainFileAndKeepsEarlierSe
   run_.settings.Quantile = 0.975;
   run_.settings.Accuracy = 0.02;
   run_.settings.Probability = 0.95;
-  WriteChain(0, {{10, 20}, {30, 40}, {20, 10}, {40, 30}});
+  WriteChain(0, {{10000000, 90000000},
+                 {30000000, 70000000},
+                 {20000000, 80000000},
+                 {40000000, 60000000}});
   OpenReport();
   pass_.showSummary = true;
   EXPECT_EQ(RafteryLewis(pass_), 0);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -109,6 +110,33 @@ TEST_F(ReportRunnerTest, AbortLeavesCompleteLinesAndAFailedReport) {
   EXPECT_EQ(Count(text, "Cedar Lake"), 1u) << text;  // the first chain's table only
   EXPECT_EQ(text.find("Chains Combined"), std::string::npos);
   EXPECT_TRUE(job.filesWritten.empty());
+}
+
+// A stop from outside (the command line's signals) asks for no unfinished
+// report at all; an earlier complete one stays as it was.
+TEST_F(ReportRunnerTest, AbortThatDiscardsLeavesNoUnfinishedReportAndKeepsAnEarlierOne) {
+  Make(2, 10, 6);
+  const std::string path = Report(kReportScs, false);
+  for (const bool earlier : {false, true}) {
+    SCOPED_TRACE(earlier ? "over an earlier report" : "no earlier report");
+    if (earlier) std::ofstream(path, std::ios::binary) << "an earlier report\r\n";
+    ReportJob job;
+    job.run = &run_;
+    job.discardWhenAborted = true;
+    run_.overwriteAll = true;
+    rec_.Attach(job);
+    job.display.currentFile = [&](const std::string& text) {
+      if (text == "Chain 2") job.abort.store(1);
+    };
+    EXPECT_EQ(RunReport(job, kReportCompositions, false), 0);
+    EXPECT_EQ(rec_.display.back(), "Aborted");
+    if (earlier)
+      EXPECT_EQ(ReadText(path), "an earlier report\r\n");
+    else
+      EXPECT_FALSE(fs::exists(path));
+    for (const auto& entry : fs::directory_iterator(FolderOf(run_.controlPath)))
+      EXPECT_EQ(entry.path().string().find(".tmp"), std::string::npos) << entry.path();
+  }
 }
 
 TEST_F(ReportRunnerTest, ReportFileThatCannotBeCreatedFailsTheReport) {

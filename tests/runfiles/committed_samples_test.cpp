@@ -34,7 +34,7 @@ std::vector<std::size_t> BlockOffsets(const std::vector<uint8_t>& bytes) {
 bool RecordsAreTheWritten(const CommittedRecords& read) {
   for (uint32_t r = 0; r < read.records; ++r)
     for (uint32_t s = 0; s < kStocks; ++s)
-      if (read.values[r * kStocks + s] != static_cast<uint32_t>(CompositionValue(r, s)))
+      if (read.values[r * kStocks + s] != static_cast<uint32_t>(CompositionValue(r, s, 0, kStocks)))
         return false;
   return true;
 }
@@ -137,7 +137,7 @@ TEST_F(CommittedRecordsTest, ReadersNeverSeeDamageWhileTheChainWrites) {
     uint32_t total = 0;
     auto writeSome = [&](ChainSampleFiles& files, uint32_t records) {
       for (uint32_t i = 0; i < records; ++i, ++total) {
-        for (uint32_t s = 0; s < kStocks; ++s) composition[s] = CompositionValue(total, s);
+        for (uint32_t s = 0; s < kStocks; ++s) composition[s] = CompositionValue(total, s, 0, kStocks);
         if (AppendCompositionRecord(files, composition.data()) != 1 ||
             AppendAssignmentRecord(files, assignment.data()) != 1)
           ++writerFailures;

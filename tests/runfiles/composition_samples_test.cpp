@@ -42,7 +42,7 @@ TEST_F(CompositionLoad, ByStockKeepsTheSameRecordsOfEveryChain) {
     for (uint32_t c = 0; c < 2; ++c)
       for (uint32_t r : {0u, 1u, 749u, 750u, 1249u})
         EXPECT_EQ(samples.values[(k * 2 + c) * 1250 + r],
-                  static_cast<uint32_t>(CompositionValue(1250 + r, k, static_cast<int>(c))))
+                  static_cast<uint32_t>(CompositionValue(1250 + r, k, static_cast<int>(c), 3)))
             << k << " " << c << " " << r;
 }
 
@@ -59,9 +59,9 @@ TEST_F(CompositionLoad, ByRegionSumsTheStocksOfEachGroup) {
   for (uint32_t c = 0; c < 2; ++c)
     for (uint32_t r : {0u, 999u, 1000u, 1999u}) {
       int chain = static_cast<int>(c);
-      EXPECT_EQ(samples.At(0, c, r), static_cast<uint32_t>(CompositionValue(r, 1, chain)));
-      EXPECT_EQ(samples.At(1, c, r), static_cast<uint32_t>(CompositionValue(r, 0, chain)) +
-                                         static_cast<uint32_t>(CompositionValue(r, 2, chain)));
+      EXPECT_EQ(samples.At(0, c, r), static_cast<uint32_t>(CompositionValue(r, 1, chain, 3)));
+      EXPECT_EQ(samples.At(1, c, r), static_cast<uint32_t>(CompositionValue(r, 0, chain, 3)) +
+                                         static_cast<uint32_t>(CompositionValue(r, 2, chain, 3)));
     }
 }
 
@@ -113,7 +113,7 @@ TEST_F(CompositionLoad, MissingFileOffersAnotherOrGivesUp) {
   ASSERT_EQ(LoadCompositionSamples(run_, request, samples, log_.ui, error), 1) << error;
   ASSERT_EQ(asked.size(), 2u);
   EXPECT_EQ(asked[0], "1 " + second);
-  EXPECT_EQ(samples.At(2, 1, 0), static_cast<uint32_t>(CompositionValue(1000, 2, 1)));
+  EXPECT_EQ(samples.At(2, 1, 0), static_cast<uint32_t>(CompositionValue(1000, 2, 1, 3)));
 
   request.chooseFile = [](int, const std::string&) { return std::string(); };
   EXPECT_EQ(LoadCompositionSamples(run_, request, samples, log_.ui, error), 0);

@@ -58,7 +58,7 @@ void ExpectCompositionRecords(const std::string& path, uint32_t count, uint32_t 
   ASSERT_EQ(records.size(), count);
   for (uint32_t r = 0; r < count; ++r)
     for (uint32_t s = 0; s < stocks; ++s)
-      ASSERT_EQ(records[r][s], static_cast<uint32_t>(CompositionValue(r, s, chain))) << r << " " << s;
+      ASSERT_EQ(records[r][s], static_cast<uint32_t>(CompositionValue(r, s, chain, stocks))) << r << " " << s;
 }
 
 void ExpectAssignmentRecords(const std::string& path, uint32_t count, uint32_t fish,
@@ -258,8 +258,9 @@ TEST(SampleFileWriter, InPlaceRewriteLeavesNoTail) {
   // Fifty records of noise compress poorly...
   std::mt19937 noise(5);
   for (int i = 0; i < 50; ++i) {
-    // (each a share a chain can write: together below the whole)
-    int32_t v[2] = {static_cast<int32_t>(noise() % 50000000), static_cast<int32_t>(noise() % 50000000)};
+    // (each a share a chain can write: together the whole)
+    const int32_t first = static_cast<int32_t>(noise() % 100000000);
+    int32_t v[2] = {first, 100000000 - first};
     int32_t a[1] = {0};
     ASSERT_EQ(AppendCompositionRecord(files, v), 1);
     ASSERT_EQ(AppendAssignmentRecord(files, a), 1);
@@ -274,8 +275,10 @@ TEST(SampleFileWriter, InPlaceRewriteLeavesNoTail) {
   resumed.assignment.total = resumed.composition.total = 50;
   ASSERT_EQ(OpenChainOutputs(resumed, run, 0, 1, 2, true, {}), 0);
   ASSERT_EQ(resumed.composition.pending, 50u);
-  std::fill(resumed.composition.buffer.begin(), resumed.composition.buffer.end(), 0);
-  int32_t v[2] = {0, 0}, a[1] = {0};
+  const int32_t half = 50000000;
+  for (std::size_t at = 0; at + sizeof half <= resumed.composition.buffer.size(); at += sizeof half)
+    std::memcpy(resumed.composition.buffer.data() + at, &half, sizeof half);
+  int32_t v[2] = {50000000, 50000000}, a[1] = {0};
   ASSERT_EQ(AppendCompositionRecord(resumed, v), 1);
   ASSERT_EQ(AppendAssignmentRecord(resumed, a), 1);
   ASSERT_EQ(CloseChainSamples(resumed), 1);
@@ -489,7 +492,7 @@ TEST_F(SampleFileReading, SeekFindsTheBlockHoldingRecordK) {
     uint32_t index = 77;
     EXPECT_EQ(SeekSampleRecord(reader, c.k, index), c.count) << c.k << reader.error;
     EXPECT_EQ(index, c.index) << c.k;
-    EXPECT_EQ(SampleValue(reader, index, 2), static_cast<uint32_t>(CompositionValue(c.k, 2)));
+    EXPECT_EQ(SampleValue(reader, index, 2), static_cast<uint32_t>(CompositionValue(c.k, 2, 0, 3)));
   }
   uint32_t index = 0;
   EXPECT_EQ(SeekSampleRecord(reader, 3000, index), 0u);
@@ -510,7 +513,7 @@ TEST_F(SampleFileReading, KeptRecordsSpanBlocksAndStopAtTheEnd) {
   ASSERT_EQ(ReadKeptRecords(reader, 1500, 1200, sink), 1) << reader.error;
   ASSERT_EQ(first.size(), 1200u);
   for (uint32_t r = 0; r < 1200; ++r)
-    ASSERT_EQ(first[r], static_cast<uint32_t>(CompositionValue(1500 + r, 0)));
+    ASSERT_EQ(first[r], static_cast<uint32_t>(CompositionValue(1500 + r, 0, 0, 3)));
 
   first.clear();
   EXPECT_EQ(ReadKeptRecords(reader, 2500, 501, sink), 0);
@@ -622,6 +625,14 @@ TEST_F(SampleFileReading, DamageInsideWellFormedBlocksIsRefusedByEveryReader) {
       {"shares adding up to more than the whole",
        rewrite([](std::vector<uint32_t>& v) { v[0] = v[1] = 60000000; }),
        "record 1 of the block: its proportions add up to"},
+      // Truncating 3 proportions loses less than 3 units of the whole; a
+      // value lowered by more leaves a record no chain writes.
+      {"a share lowered to a sixth",
+       rewrite([](std::vector<uint32_t>& v) { v[7 * 3 + 2] /= 6; }),
+       "record 8 of the block: its proportions add up to"},
+      {"a share lowered by four units",
+       rewrite([](std::vector<uint32_t>& v) { v[9 * 3] -= 4; }),
+       "record 10 of the block: its proportions add up to 99999996, below 99999997"},
       {"zlib stream damaged", flip(block1 + kSampleBlockHeaderSize + 40), "compressed data damaged"},
   };
   for (const Case& c : cases) {

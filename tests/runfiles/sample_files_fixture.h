@@ -76,9 +76,17 @@ inline RunRecord SmallRun(const TempFolder& folder, int stocks, int fish, int sa
   return run;
 }
 
-// Record contents that tell records and chains apart.
-inline int32_t CompositionValue(uint32_t record, uint32_t stock, int chain = 0) {
-  return static_cast<int32_t>(record * 10 + stock + 1000000u * static_cast<uint32_t>(chain));
+// Record contents that tell records and chains apart. Like a chain's own
+// records they add up to the whole (1e8): the last of `stocks` stocks holds
+// what the others leave.
+inline int32_t CompositionValue(uint32_t record, uint32_t stock, int chain, uint32_t stocks) {
+  auto small = [&](uint32_t s) {
+    return record * 10 + s + 1000000u * static_cast<uint32_t>(chain);
+  };
+  if (stock + 1 < stocks) return static_cast<int32_t>(small(stock));
+  uint32_t rest = 100000000u;
+  for (uint32_t s = 0; s + 1 < stocks; ++s) rest -= small(s);
+  return static_cast<int32_t>(rest);
 }
 inline int32_t AssignmentValue(uint32_t record, uint32_t fish, uint32_t stocks) {
   return static_cast<int32_t>((record + fish) % stocks);
@@ -93,7 +101,7 @@ inline void AppendRecords(ChainSampleFiles& files, uint32_t compositionRecords, 
   std::vector<int32_t> composition(stocks), assignment(files.assignment.valuesPerRecord);
   for (uint32_t i = 0; i < compositionRecords; ++i) {
     uint32_t r = files.composition.total;
-    for (uint32_t s = 0; s < stocks; ++s) composition[s] = CompositionValue(r, s, chain);
+    for (uint32_t s = 0; s < stocks; ++s) composition[s] = CompositionValue(r, s, chain, stocks);
     ASSERT_EQ(AppendCompositionRecord(files, composition.data()), 1);
     for (uint32_t a = 0; a < assignmentsPerComposition; ++a) {
       uint32_t ra = files.assignment.total;
