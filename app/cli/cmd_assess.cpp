@@ -1,4 +1,5 @@
 #include <cerrno>
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <sstream>
@@ -105,8 +106,19 @@ int RunAssess(AssessOptions& options) {
     outputs.push_back(simulatedPath);
     outputs.push_back(mixturesPath);
   }
+  // Simulation tables of an earlier assessment with this prefix would be
+  // drawn beside the new self-assignment as if they belonged to it, so an
+  // assessment without --simulate takes them away, under the same
+  // overwrite rule as its own outputs.
+  std::vector<std::string> stale;
+  if (plan.mixtures == 0) {
+    for (const std::string* path : {&simulatedPath, &mixturesPath})
+      if (FileExists(*path)) stale.push_back(*path);
+  }
   bool yesToAll = false;
-  for (const std::string& output : outputs) {
+  std::vector<std::string> asked = outputs;
+  asked.insert(asked.end(), stale.begin(), stale.end());
+  for (const std::string& output : asked) {
     if (FileExists(output) && !AskOverwrite(ui, output, yesToAll)) {
       PrintError(output + " exists and was not overwritten (use --overwrite to replace it)");
       return 1;
@@ -144,8 +156,17 @@ int RunAssess(AssessOptions& options) {
       return 1;
     }
   }
+  for (const std::string& path : stale) {
+    std::error_code failed;
+    if (!std::filesystem::remove(path, failed) && failed) {
+      PrintError("Cannot remove " + path + " from an earlier assessment: " + failed.message());
+      return 1;
+    }
+  }
   if (!options.common.quiet) PrintText(text);
   for (const std::string& output : outputs) std::cout << "Written: " << output << "\n";
+  for (const std::string& path : stale)
+    std::cout << "Removed: " << path << " (simulated mixtures of an earlier assessment)\n";
   return 0;
 }
 

@@ -240,6 +240,19 @@ TEST(PlotAssessmentCommand, DrawsTheTablesAssessWroteAndRefusesOtherFiles) {
       folder.path(), {"plot", prefix + "_assess.Txt", "--kind", "assessment"});
   EXPECT_EQ(wrong.exitCode, 1);
   EXPECT_NE(wrong.err.find("not a self-assignment table"), std::string::npos) << wrong.err;
+
+  // A later assessment without simulations takes the earlier simulation
+  // tables away, so no chart of them is drawn beside the new tables.
+  auto again = testing_support::RunCli(
+      folder.path(), {"assess", baseline, "-o", prefix, "--overwrite", "--quiet"});
+  ASSERT_EQ(again.exitCode, 0) << again.err;
+  EXPECT_NE(again.out.find("Removed: " + prefix + "_simulated.csv"), std::string::npos) << again.out;
+  EXPECT_FALSE(std::filesystem::exists(prefix + "_simulated_mixtures.csv"));
+  auto replot = testing_support::RunCli(
+      folder.path(), {"plot", prefix + "_selfassign.csv", "--kind", "assessment", "--format",
+                      "png", "--out", (folder.path() / "again").string(), "--overwrite"});
+  ASSERT_EQ(replot.exitCode, 0) << replot.err;
+  EXPECT_EQ(replot.out.find("Simulated"), std::string::npos) << replot.out;
 }
 
 }  // namespace
