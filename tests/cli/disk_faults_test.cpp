@@ -6,11 +6,11 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <string>
 #include <vector>
 
 #include "support/cli_runner.h"
+#include "support/short_example_run.h"
 #include "support/limited_child.h"
 #include "support/temp_folder.h"
 
@@ -31,15 +31,7 @@ struct Folder : testing_support::ScopedTempFolder {
 // The example run, cut to two chains of a few hundred iterations, copied into
 // folder; with `load` the run control file is written too.
 void PrepareTavrin(const fs::path& folder, bool load) {
-  const fs::path source = fs::path(MIXORA_EXAMPLES_DIR) / "tavrin";
-  for (const char* name : {"tavrin_baseline.bse", "tavrin_mixture.gen", "tavrin_sim.mcf"})
-    fs::copy_file(source / name, folder / name);
-  std::string text = ReadFileBytes(source / "tavrin.tcf");
-  text = std::regex_replace(text, std::regex("NumberOfChains = \\d+"), "NumberOfChains = 2");
-  text = std::regex_replace(text, std::regex("NumberOfReps = \\d+"), "NumberOfReps = 400");
-  text = std::regex_replace(text, std::regex("SaveEvery = \\d+"), "SaveEvery = 100");
-  text = std::regex_replace(text, std::regex("NumberToKeep = \\d+"), "NumberToKeep = 100");
-  std::ofstream(folder / "tavrin.tcf", std::ios::binary) << text;
+  testing_support::WriteShortExampleRun(folder);
   if (load) {
     ASSERT_EQ(RunCli(folder, {"load", "tavrin.tcf"}).exitCode, 0);
   }

@@ -12,12 +12,12 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "support/cli_runner.h"
+#include "support/short_example_run.h"
 #include "support/limited_child.h"
 #include "support/temp_folder.h"
 
@@ -39,15 +39,7 @@ std::map<std::string, std::string> Snapshot(const fs::path& folder) {
 
 // The example cut to two short chains, run, and reported once in full.
 void PrepareReportedRun(const fs::path& folder) {
-  const fs::path source = fs::path(MIXORA_EXAMPLES_DIR) / "tavrin";
-  for (const char* name : {"tavrin_baseline.bse", "tavrin_mixture.gen"})
-    fs::copy_file(source / name, folder / name);
-  std::string text = ReadFileBytes(source / "tavrin.tcf");
-  text = std::regex_replace(text, std::regex("NumberOfChains = \\d+"), "NumberOfChains = 2");
-  text = std::regex_replace(text, std::regex("NumberOfReps = \\d+"), "NumberOfReps = 400");
-  text = std::regex_replace(text, std::regex("SaveEvery = \\d+"), "SaveEvery = 100");
-  text = std::regex_replace(text, std::regex("NumberToKeep = \\d+"), "NumberToKeep = 100");
-  std::ofstream(folder / "tavrin.tcf", std::ios::binary) << text;
+  testing_support::WriteShortExampleRun(folder);
   ASSERT_EQ(RunCli(folder, {"load", "tavrin.tcf"}).exitCode, 0);
   ASSERT_EQ(RunCli(folder, {"run", "output/tavrin.rcf", "--mixture", "1", "--quiet"}).exitCode, 0);
   ASSERT_EQ(RunCli(folder, {"report", "output/tavrin.rcf", "--mixture", "1", "--quiet"}).exitCode, 0);
