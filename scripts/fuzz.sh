@@ -7,6 +7,7 @@
 #   scripts/fuzz.sh                  every target, 20 s each (the CI tier)
 #   scripts/fuzz.sh --seconds 600    a longer campaign
 #   scripts/fuzz.sh --runs 1000000   a fixed number of executions per target
+#   scripts/fuzz.sh --runs 1000000 --seconds 600   whichever comes first
 #   scripts/fuzz.sh restart undo     only these targets
 #
 # The working corpus (build-fuzz/fuzz-corpus/) is kept between runs, so every
