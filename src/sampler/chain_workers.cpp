@@ -96,8 +96,9 @@ ChainWorkers::~ChainWorkers() {
   stopping.store(true, std::memory_order_release);
   generation.fetch_add(1, std::memory_order_release);
   generation.notify_all();
-  // A helper may be waiting for stocks that will never be announced.
-  stocksReady.fetch_add(0, std::memory_order_release);
+  // A helper may be waiting for stocks that will never be announced; a wait
+  // wakes only on a changed value, so the value changes.
+  stocksReady.store(INT32_MAX, std::memory_order_release);
   stocksReady.notify_all();
   for (std::thread& t : helpers) {
     if (t.joinable()) t.join();

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "tools/genotype_table_import.h"
@@ -27,15 +26,12 @@ std::string At(const Table& table, const DelimitedRow& row, const std::string& p
 int ReadTable(const std::string& path, const std::string& header, bool required, Table& table,
               std::string& error) {
   table.path = path;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  if (!std::ifstream(path, std::ios::binary)) {
     if (required) error = "Cannot read " + path;
     return required ? 0 : -1;
   }
-  std::stringstream text;
-  text << in.rdbuf();
   std::vector<DelimitedRow> rows;
-  if (!SplitDelimitedText(text.str(), path, rows, error)) return 0;
+  if (!ReadDelimitedFile(path, rows, error)) return 0;
   std::string first;
   if (!rows.empty())
     for (std::size_t i = 0; i < rows[0].fields.size(); ++i)

@@ -102,9 +102,7 @@ bool ReadHeader(const DelimitedRow& header, const std::string& path, TableColumn
 
 bool ReadTable(const std::string& path, std::vector<DelimitedRow>& rows, TableColumns& columns,
                std::string& error) {
-  std::string text;
-  if (!ReadWholeFile(path, text, error)) return false;
-  if (!SplitDelimitedText(text, path, rows, error)) return false;
+  if (!ReadDelimitedFile(path, rows, error)) return false;
   if (rows.empty()) {
     error = path + ": the table is empty";
     return false;
@@ -295,6 +293,13 @@ bool ReadMixture(const std::string& path, ImportedGenotypes& data, std::string& 
 }
 
 }  // namespace
+
+int ReadDelimitedFile(const std::string& path, std::vector<DelimitedRow>& rows,
+                      std::string& error) {
+  std::string text;
+  if (!ReadWholeFile(path, text, error)) return 0;
+  return SplitDelimitedText(text, path, rows, error);
+}
 
 int SplitDelimitedText(const std::string& text, const std::string& path,
                        std::vector<DelimitedRow>& rows, std::string& error) {

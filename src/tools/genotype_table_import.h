@@ -27,6 +27,12 @@ struct DelimitedRow {
 int SplitDelimitedText(const std::string& text, const std::string& path,
                        std::vector<DelimitedRow>& rows, std::string& error);
 
+// Reads the whole file (a leading byte-order mark dropped, a NUL byte
+// refused) and splits it as SplitDelimitedText does. Returns 1, or 0 with
+// `error` naming the file, the line and the problem.
+int ReadDelimitedFile(const std::string& path, std::vector<DelimitedRow>& rows,
+                      std::string& error);
+
 // Reads the reference rows of `referencePath` and, when `mixturePath` is not
 // empty, the mixture rows of `mixturePath` (the same file may be named for
 // both); rows of the other kind are counted in a note. The mixture's alleles
