@@ -405,15 +405,13 @@ int DrawFrequencies(Chain& chain) {
                                  static_cast<int32_t>(a.bandNeeds.size()), a.bandNeeds.data());
   std::size_t nextBand = 0;
   for (int32_t s = 0; s < a.stocks; ++s) {
+    const std::size_t at = static_cast<std::size_t>(s) * a.characters * a.slots;
+    double* theta = a.frequencies.data() + at;
+    DrawDirichletRows(chain.generators.handle, a.counts.data() + at, run.allelePrior.data(),
+                      run.alleleCount.data(), a.characters, a.slots, theta);
     for (int32_t c = 0; c < a.characters; ++c) {
-      const int32_t alleles = run.alleleCount[c];
-      if (alleles == 0) continue;
-      const std::size_t at = (static_cast<std::size_t>(s) * a.characters + c) * a.slots;
-      double* theta = a.frequencies.data() + at;
-      DrawDirichlet(chain.generators.handle, a.counts.data() + at,
-                    run.allelePrior.data() + static_cast<std::size_t>(c) * a.slots, alleles,
-                    theta);
-      for (int32_t k = 0; k < alleles; ++k) SetFactor(a, s, c, k, theta[k]);
+      const double* row = theta + static_cast<std::size_t>(c) * a.slots;
+      for (int32_t k = 0; k < run.alleleCount[c]; ++k) SetFactor(a, s, c, k, row[k]);
     }
     if (shared && nextBand < a.bandNeeds.size() && a.bandNeeds[nextBand] == s + 1) {
       StocksReady(chain, s + 1, true);

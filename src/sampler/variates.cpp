@@ -1,6 +1,7 @@
 #include "sampler/variates.h"
 
 #include <cmath>
+#include <cstddef>
 
 #include "sampler/variate_tables.h"
 
@@ -70,13 +71,10 @@ struct NormalDraw {
   bool negative;
 };
 
-NormalDraw DrawNormalParts(GeneratorHandle& handle) {
-  float u = UniformSingle(handle);
-  const float s = u > 0.5f ? 1.0f : 0.0f;
-  u = u + (u - s);
-  u = static_cast<float>(32.0 * u);
-  int i = static_cast<int>(u);
-  if (i == 32) i = 31;
+// The normal routine after its first uniform, for the draws that uniform does
+// not settle: u is the uniform scaled to the 32 intervals and i its interval.
+// Kept out of line so the settled draws (most of them) stay short.
+[[gnu::noinline]] float NormalMagnitudeUnsettled(GeneratorHandle& handle, float u, int i) {
   float base, w, tt, ustar;
   if (i != 0) {
     ustar = u - static_cast<float>(i);
@@ -133,51 +131,44 @@ NormalDraw DrawNormalParts(GeneratorHandle& handle) {
       u = UniformSingle(handle);
     }
   }
-  return {base + w, s == 1.0f};
+  return base + w;
 }
 
-}  // namespace
-
-float DrawNormal(GeneratorHandle& handle) {
-  const NormalDraw normal = DrawNormalParts(handle);
-  return normal.negative ? -normal.magnitude : normal.magnitude;
-}
-
-double DrawGamma(GeneratorHandle& handle, double a) {
-  GeneratorHandle& h = handle;
-  if (a != h.aa) {
-    if (a < 1.0) {
-      h.b0 = 1.0 + 0.3678794 * a;
-      for (;;) {
-        h.p = h.b0 * NextUniform(h);
-        if (h.p < 1.0) {
-          h.result = std::exp(std::log(h.p) / a);
-          if (DrawExponential(h) >= h.result) return h.result;
-        } else {
-          h.result = -std::log((h.b0 - h.p) / a);
-          if (DrawExponential(h) >= (1.0 - a) * std::log(h.result)) return h.result;
-        }
-      }
+[[gnu::always_inline]] inline NormalDraw DrawNormalParts(GeneratorHandle& handle) {
+  float u = UniformSingle(handle);
+  const float s = u > 0.5f ? 1.0f : 0.0f;
+  u = u + (u - s);
+  u = static_cast<float>(32.0 * u);
+  int i = static_cast<int>(u);
+  if (i == 32) i = 31;
+  if (i != 0) [[likely]] {
+    const float ustar = u - static_cast<float>(i);
+    if (ustar > kNormT[i - 1]) [[likely]] {
+      const float w = (ustar - kNormT[i - 1]) * kNormH[i - 1];
+      return {kNormA[i - 1] + w, s == 1.0f};
     }
-    h.aa = a;
-    h.s2 = a - 0.5;
-    h.s = std::sqrt(h.s2);
-    h.d = kSqrt32 - 12.0 * h.s;
   }
+  return {NormalMagnitudeUnsettled(handle, u, i), s == 1.0f};
+}
 
-  const NormalDraw normal = DrawNormalParts(h);
-  h.t = normal.negative ? -normal.magnitude : normal.magnitude;
-  h.x = h.s + h.t / 2;
-  h.result = h.x * h.x;
-  // t >= 0 exactly when the sign is positive or the magnitude is 0 (-0 >= 0).
-  // The sign is known from the deviate's first uniform, so asking it first
-  // settles this coin-toss branch long before the deviate itself is done,
-  // and a wrong guess costs far less.
-  if (!normal.negative || normal.magnitude == 0.0f) return h.result;
+// Shapes below 1 (GS).
+[[gnu::noinline]] double SmallShapeGamma(GeneratorHandle& h, double a) {
+  h.b0 = 1.0 + 0.3678794 * a;
+  for (;;) {
+    h.p = h.b0 * NextUniform(h);
+    if (h.p < 1.0) {
+      h.result = std::exp(std::log(h.p) / a);
+      if (DrawExponential(h) >= h.result) return h.result;
+    } else {
+      h.result = -std::log((h.b0 - h.p) / a);
+      if (DrawExponential(h) >= (1.0 - a) * std::log(h.result)) return h.result;
+    }
+  }
+}
 
-  h.u = NextUniform(h);
-  if (h.d * h.u <= h.t * h.t * h.t) return h.result;
-
+// GD past its squeeze: the quotient test, then double exponential rejection.
+// Reached by few draws, so kept out of line.
+[[gnu::noinline]] double GammaPastSqueeze(GeneratorHandle& h, double a) {
   if (a != h.aaa) {
     h.aaa = a;
     h.r = 1.0 / a;
@@ -228,6 +219,42 @@ double DrawGamma(GeneratorHandle& handle, double a) {
   }
 }
 
+// The gamma routine's common road, inlined where deviates are drawn in bulk:
+// nearly every draw of a shape of 1 or more ends at the first or the second
+// test below.
+[[gnu::always_inline]] inline double GammaDeviate(GeneratorHandle& h, double a) {
+  if (a != h.aa) {
+    if (a < 1.0) return SmallShapeGamma(h, a);
+    h.aa = a;
+    h.s2 = a - 0.5;
+    h.s = std::sqrt(h.s2);
+    h.d = kSqrt32 - 12.0 * h.s;
+  }
+
+  const NormalDraw normal = DrawNormalParts(h);
+  h.t = normal.negative ? -normal.magnitude : normal.magnitude;
+  h.x = h.s + h.t / 2;
+  h.result = h.x * h.x;
+  // t >= 0 exactly when the sign is positive or the magnitude is 0 (-0 >= 0).
+  // The sign is known from the deviate's first uniform, so asking it first
+  // settles this coin-toss branch long before the deviate itself is done,
+  // and a wrong guess costs far less.
+  if (!normal.negative || normal.magnitude == 0.0f) return h.result;
+
+  h.u = NextUniform(h);
+  if (h.d * h.u <= h.t * h.t * h.t) return h.result;
+  return GammaPastSqueeze(h, a);
+}
+
+}  // namespace
+
+float DrawNormal(GeneratorHandle& handle) {
+  const NormalDraw normal = DrawNormalParts(handle);
+  return normal.negative ? -normal.magnitude : normal.magnitude;
+}
+
+double DrawGamma(GeneratorHandle& handle, double a) { return GammaDeviate(handle, a); }
+
 void DrawDirichlet(GeneratorHandle& handle, const int32_t* counts, const double* priors, int n,
                    double* out) {
   double total = 0.0;
@@ -237,10 +264,19 @@ void DrawDirichlet(GeneratorHandle& handle, const int32_t* counts, const double*
       out[i] = 0.0;
       continue;
     }
-    out[i] = DrawGamma(handle, alpha);
+    out[i] = GammaDeviate(handle, alpha);
     total = total + out[i];
   }
   DivideBy(out, total, n);
+}
+
+void DrawDirichletRows(GeneratorHandle& handle, const int32_t* counts, const double* priors,
+                       const int32_t* sizes, int rows, int stride, double* out) {
+  for (int r = 0; r < rows; ++r) {
+    if (sizes[r] == 0) continue;
+    const std::size_t at = static_cast<std::size_t>(r) * stride;
+    DrawDirichlet(handle, counts + at, priors + at, sizes[r], out + at);
+  }
 }
 
 int DrawCategorical(Ran2State& ran2, const double* weights, int n) {

@@ -26,6 +26,11 @@ double DrawGamma(GeneratorHandle& handle, double shape);
 void DrawDirichlet(GeneratorHandle& handle, const int32_t* counts, const double* priors, int n,
                    double* out);
 
+// DrawDirichlet on each of rows rows, in order: row r has sizes[r] components
+// (none drawn when 0) and starts stride values into counts, priors and out.
+void DrawDirichletRows(GeneratorHandle& handle, const int32_t* counts, const double* priors,
+                       const int32_t* sizes, int rows, int stride, double* out);
+
 // Index 0 .. n-1 drawn with normalised weights: the first k whose running sum
 // exceeds a ran2 uniform, else n - 1 (the last weight is never summed).
 int DrawCategorical(Ran2State& ran2, const double* weights, int n);
