@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/cpu_clones.h"
 #include "runfiles/sample_file_writer.h"
 #include "sampler/chain_workers.h"
 #include "sampler/restart_file.h"
@@ -28,15 +29,6 @@ inline void MultiplyIn(StockLanes& product, const double* row) {
   std::memcpy(&lanes, row, sizeof lanes);
   product = product * lanes;
 }
-
-// One copy per instruction set, chosen when the program loads. The choice
-// runs before ThreadSanitizer's runtime is ready, so its build keeps one
-// plain copy; the arithmetic, and so every file, is the same in each copy.
-#if defined(__SANITIZE_THREAD__)
-#define MIXORA_CPU_CLONES
-#else
-#define MIXORA_CPU_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
-#endif
 
 // Likelihoods of one block of kStockBlock stocks for every fish. Walking all
 // fish for one block keeps the block's columns of the factor rows (one cache
