@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <utility>
 
 #include "runfiles/run_control_reader.h"
 #include "runfiles/run_file_names.h"
@@ -87,7 +88,9 @@ class Driver {
   }
 
   bool Open(int p) {
-    outcome_.mixtures.push_back(MixtureOutcome{p, false, {}, {}});
+    MixtureOutcome mixture;
+    mixture.mixture = p;
+    outcome_.mixtures.push_back(std::move(mixture));
     // Later mixtures reopen the same file, keeping the number of reps.
     const std::string path = session_.run == nullptr ? path_ : std::string();
     // Set before the opening, whose restart-file probe a rerun skips.

@@ -198,7 +198,9 @@ TEST(ReadMixture, BadLineStopsTheReadWithItsNumberAndText) {
     EXPECT_EQ(flags, c.flags) << c.fixture;
     EXPECT_TRUE(Contains(log.text, c.message)) << c.fixture << "\n" << log.text;
     EXPECT_FALSE(Contains(log.text, "File parsed successfully")) << c.fixture;
-    if (spam) EXPECT_EQ(mix.fishCount, 0) << c.fixture;  // nothing kept after the first pass
+    if (spam) {  // nothing kept after the first pass
+      EXPECT_EQ(mix.fishCount, 0) << c.fixture;
+    }
   }
 }
 

@@ -61,7 +61,9 @@ class ChartDataTest : public ::testing::Test {
     job.run = &run_;
     rec_.Attach(job);
     PrepareReportJob(job);
-    if (byRegion) ASSERT_EQ(MakeLevelCurrent(job, level), 1);
+    if (byRegion) {
+      ASSERT_EQ(MakeLevelCurrent(job, level), 1);
+    }
   }
   std::string Report(int kind, bool byRegion) {
     ReportJob job;
@@ -209,7 +211,9 @@ TEST_F(ChartDataTest, AssignmentChartIsEachFishsTopShareOfTheReport) {
   EXPECT_DOUBLE_EQ(chart.top[0], 1.0);
   for (std::size_t i = 0; i < chart.top.size(); ++i) {
     EXPECT_EQ(Fixed(chart.top[i], "%.4f"), top.at(chart.fish[i])) << chart.fish[i];
-    if (i > 0) EXPECT_LE(chart.top[i], chart.top[i - 1]);
+    if (i > 0) {
+      EXPECT_LE(chart.top[i], chart.top[i - 1]);
+    }
   }
   EXPECT_EQ(CountConfident(chart, 0.9), 1);
   // By region Fish 2, split between two stocks of the North group, is sure.

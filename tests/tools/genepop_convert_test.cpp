@@ -146,8 +146,9 @@ TEST(GenepopConvert, BaselineFirstLineAndIndividualLinesAreChecked) {
         << c.what;
     EXPECT_NE(log.text.find(c.logged), std::string::npos)
         << c.what << "\n" << log.text;
-    if (c.status != kGenepopOk)
+    if (c.status != kGenepopOk) {
       EXPECT_NE(log.text.find("Baseline conversion Error\r\n"), std::string::npos) << c.what;
+    }
   }
 }
 

@@ -160,11 +160,12 @@ TEST(FileHelpers, CheckWritableTellsWritableFromReadOnlyAndUncreatable) {
     ScriptedUi scripted;
     EXPECT_EQ(CheckWritable(&scripted.ui, c.path), c.result) << c.path;
     EXPECT_EQ(scripted.asked.size(), c.result ? 0u : 1u) << c.path;
-    if (!c.result)
+    if (!c.result) {
       EXPECT_EQ(scripted.asked[0].rfind("System Message:\r\nCannot write to:\r\n" + c.path + "\r\n",
                                         0),
                 0u)
           << scripted.asked[0];
+    }
   }
   EXPECT_FALSE(std::filesystem::exists(dir / "new.txt"));
   EXPECT_EQ(CheckWritable(nullptr, dir / "locked.txt"), 0);

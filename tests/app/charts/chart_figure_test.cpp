@@ -228,7 +228,9 @@ TEST(ChartColours, LinesKeepThePanelHueDarkEnoughForWhite) {
     EXPECT_EQ(panel, QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF));
     EXPECT_LE(line.lightnessF(), 0.401);
     EXPECT_EQ(line.hslHue(), panel.hslHue());
-    if (panel.hslSaturationF() > 0.01) EXPECT_NEAR(line.hslSaturationF(), panel.hslSaturationF(), 0.01);
+    if (panel.hslSaturationF() > 0.01) {
+      EXPECT_NEAR(line.hslSaturationF(), panel.hslSaturationF(), 0.01);
+    }
   }
   // Chain 1 sits on the pale yellow row background, chain 2 on cyan.
   EXPECT_EQ(ChainPanelColour(0), QColor(0xFF, 0xFF, 0xCC));
