@@ -33,6 +33,9 @@ struct PlotOptions {
   int top = 4;
   std::string stock;
   CliOptions common;
+  // The first option given that only applies to a run's charts, such as
+  // "--by"; the assessment charts always draw every table.
+  std::string runOnlyOption;
 };
 
 unsigned KindsOf(const std::string& kind) {
@@ -83,6 +86,12 @@ int PlotAssessmentTables(const PlotOptions& options, charts::PictureFormat forma
 }
 
 int RunPlotCommand(PlotOptions& options) {
+  if (options.kind == "assessment" && !options.runOnlyOption.empty()) {
+    PrintError(options.runOnlyOption +
+               " applies to the charts of a run, not to --kind assessment, which draws every "
+               "table of the assessment");
+    return 1;
+  }
   if (options.mixture < 1) {
     PrintError("--mixture counts from 1");
     return 1;
@@ -185,23 +194,23 @@ void RegisterPlotCommand(CLI::App& app, int& exitCode) {
                    "assessment: the self-assessment charts of a baseline")
       ->check(CLI::IsMember(
           {"compositions", "traces", "convergence", "assignments", "all", "assessment"}));
-  command
+  CLI::Option* by = command
       ->add_option("--by", options->by,
                    "population (default): a row per stock; or region: a row per group")
       ->check(CLI::IsMember({"population", "region"}));
-  command->add_option("--level", options->level,
+  CLI::Option* level = command->add_option("--level", options->level,
                       "Grouping level, counted from 1, for --by region (default: every level)");
   command->add_option("--format", options->format, "svg (default), png or pdf")
       ->check(CLI::IsMember({"svg", "png", "pdf"}));
   command->add_option("--out", options->outFolder,
                       "Folder for the pictures (default: the folder of the run control file)");
-  command->add_option("--fold", options->foldPercent,
+  CLI::Option* fold = command->add_option("--fold", options->foldPercent,
                       "Composition rows whose mean is below this percentage share one row "
                       "(default 0.5; 0 shows every row)");
-  command->add_option("--top", options->top,
+  CLI::Option* top = command->add_option("--top", options->top,
                       "Traces of this many of the largest stocks or groups (default 4)");
-  command->add_option("--stock", options->stock,
-                      "Trace only this stock (or group, with --by region), by name");
+  CLI::Option* stock = command->add_option(
+      "--stock", options->stock, "Trace only this stock (or group, with --by region), by name");
   AddCommonOptions(*command, options->common);
   command->footer(
       "Pictures: <title>_Compositions, <title>_Compositions_Chains (each chain side by side), "
@@ -211,7 +220,16 @@ void RegisterPlotCommand(CLI::App& app, int& exitCode) {
       "confusion heat map) and <name>_Simulated, from the tables of mixora assess.\n"
       "Example: mixora plot output/tavrin.rcf --kind compositions --format png --out charts\n"
       "Example: mixora plot reference_selfassign.csv --kind assessment --format png");
-  command->callback([options, &exitCode] { exitCode = RunPlotCommand(*options); });
+  const std::vector<CLI::Option*> runOnly = {mixture, all, by, level, fold, top, stock};
+  command->callback([options, runOnly, &exitCode] {
+    for (const CLI::Option* option : runOnly) {
+      if (option->count() > 0) {
+        options->runOnlyOption = option->get_name();
+        break;
+      }
+    }
+    exitCode = RunPlotCommand(*options);
+  });
 }
 
 }  // namespace mixora::cli

@@ -241,6 +241,21 @@ TEST(PlotAssessmentCommand, DrawsTheTablesAssessWroteAndRefusesOtherFiles) {
   EXPECT_EQ(wrong.exitCode, 1);
   EXPECT_NE(wrong.err.find("not a self-assignment table"), std::string::npos) << wrong.err;
 
+  // Options that choose among a run's charts would be silently dropped here.
+  const std::vector<std::vector<std::string>> runOnly = {
+      {"--by", "region"}, {"--level", "1"}, {"--mixture", "2"}, {"--all"},
+      {"--fold", "1"},    {"--top", "2"},   {"--stock", "Kesh"}};
+  for (const auto& extra : runOnly) {
+    std::vector<std::string> args = {"plot", prefix + "_selfassign.csv", "--kind", "assessment",
+                                     "--out", (folder.path() / "refused").string()};
+    args.insert(args.end(), extra.begin(), extra.end());
+    auto refused = testing_support::RunCli(folder.path(), args);
+    EXPECT_EQ(refused.exitCode, 1) << extra[0];
+    EXPECT_NE(refused.err.find(extra[0] + " applies to the charts of a run"), std::string::npos)
+        << refused.err;
+    EXPECT_FALSE(std::filesystem::exists(folder.path() / "refused")) << extra[0];
+  }
+
   // A later assessment without simulations takes the earlier simulation
   // tables away, so no chart of them is drawn beside the new tables.
   auto again = testing_support::RunCli(
