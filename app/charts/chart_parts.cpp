@@ -119,12 +119,14 @@ ChartFigure Place(const QSize& size, const std::vector<std::pair<QChart*, QRectF
     figure.scene->addItem(chart);
     chart->setGeometry(rect);
   }
-  // Qt lays charts out on posted events; run them now so a figure that is
-  // only ever written to a file is laid out too.
+  // Qt lays charts out on posted layout requests; deliver them now so a
+  // figure that is only ever written to a file is laid out too. Only those:
+  // running the event loop here would run the window's timers and notices in
+  // the middle of a chart pane refresh, which may close the very run the
+  // refresh is reading.
   for (const auto& [chart, rect] : charts)
     if (chart->layout() != nullptr) chart->layout()->activate();
-  QCoreApplication::sendPostedEvents();
-  QCoreApplication::processEvents();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
   return figure;
 }
 

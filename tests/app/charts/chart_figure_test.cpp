@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QImage>
 #include <QLineSeries>
+#include <QTimer>
+#include <QCoreApplication>
 #include <QXmlStreamReader>
 #include <filesystem>
 #include <fstream>
@@ -217,6 +219,37 @@ TEST(ChartFigureOwnership, DroppingAFigureDeletesEveryLineItDrew) {
     figure.scene.reset();
     EXPECT_EQ(gone, made);
   }
+}
+
+// The chart pane draws inside a timer of the window. A figure that ran the
+// event loop there would run the window's notices in the middle of the
+// refresh, and one of them may close the run the refresh is reading.
+TEST(ChartFigureEvents, DrawingAFigureRunsNoneOfTheWindowsPendingWork) {
+  TraceChartData trace;
+  trace.chainCount = 1;
+  TracePanel panel;
+  panel.name = "Kesh";
+  panel.chains = {{{1, 0.2}, {2, 0.3}}};
+  panel.histogramLow = 0.2;
+  panel.histogramWidth = 0.05;
+  panel.histogram = {1, 1};
+  trace.panels = {panel};
+  AssignmentChartData assignments;
+  assignments.top = {0.9, 0.6};
+  bool timerRan = false, queuedRan = false;
+  QTimer::singleShot(0, [&timerRan] { timerRan = true; });
+  QMetaObject::invokeMethod(QCoreApplication::instance(), [&queuedRan] { queuedRan = true; },
+                            Qt::QueuedConnection);
+  const ChartFigure traces = TraceFigure(trace, QStringLiteral("Pending"));
+  const ChartFigure tops = AssignmentFigure(assignments, QStringLiteral("Pending"));
+  ASSERT_TRUE(traces.scene && tops.scene);
+  EXPECT_FALSE(timerRan);
+  EXPECT_FALSE(queuedRan);
+  // Both were really waiting: the next turn of the loop runs them.
+  QCoreApplication::processEvents();
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(timerRan);
+  EXPECT_TRUE(queuedRan);
 }
 
 TEST(ChartColours, LinesKeepThePanelHueDarkEnoughForWhite) {

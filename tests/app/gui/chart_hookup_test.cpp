@@ -30,11 +30,13 @@ class ChartHookupTest : public QObject {
                                   {"Timer", "100"}},
                                  "charts");
     QVERIFY2(!run.rcf.empty(), run.loadOutput.c_str());
+    // Declared before the window: its connections may fire until it is gone.
+    int refreshes = 0, unsound = 0, midRun = 0;
+    QStringList outcomes;
     ModalAnswerer answerer;
     MainWindow window;
     const ChartHookup hookup = AttachChartPane(window);
     QVERIFY(hookup.pane != nullptr && hookup.saveCharts != nullptr);
-    int refreshes = 0, unsound = 0, midRun = 0;
     QObject::connect(hookup.pane, &charts::ChartPane::refreshed, &window, [&](bool sound) {
       ++refreshes;
       if (!sound) ++unsound;
@@ -43,7 +45,6 @@ class ChartHookupTest : public QObject {
     });
     window.show();
     QVERIFY(window.openRunFile(QString::fromStdString(run.rcf.string())));
-    QStringList outcomes;
     QObject::connect(&window, &MainWindow::sequenceFinished, &window,
                      [&outcomes](const QString& o) { outcomes << o; });
     window.runCommand(ChainCommand(0, kOpStart));
