@@ -7,11 +7,11 @@
 #include <QChart>
 #include <QGraphicsItem>
 #include <QColor>
+#include <QCoreApplication>
 #include <QFile>
 #include <QImage>
 #include <QLineSeries>
 #include <QTimer>
-#include <QCoreApplication>
 #include <QXmlStreamReader>
 #include <filesystem>
 #include <fstream>
@@ -183,7 +183,9 @@ TEST_F(ChartFigureTest, OneChainRunLeavesTheConvergenceChartOutOrRefusesIt) {
 
 // Every series a figure draws, the lines an area is spanned between
 // included, goes with the figure: an area series does not own its lines.
-TEST(ChartFigureOwnership, DroppingAFigureDeletesEveryLineItDrew) {
+// A trace of one stock in two chains with its histogram, and three fish's
+// top shares: small figures that still draw every kind of series.
+TraceChartData TwoChainTrace() {
   TraceChartData trace;
   trace.chainCount = 2;
   TracePanel panel;
@@ -193,11 +195,19 @@ TEST(ChartFigureOwnership, DroppingAFigureDeletesEveryLineItDrew) {
   panel.histogramWidth = 0.05;
   panel.histogram = {1, 3};
   trace.panels = {panel};
+  return trace;
+}
+
+AssignmentChartData ThreeTopShares() {
   AssignmentChartData assignments;
   assignments.top = {0.99, 0.7, 0.4};
+  return assignments;
+}
+
+TEST(ChartFigureOwnership, DroppingAFigureDeletesEveryLineItDrew) {
   std::vector<ChartFigure> figures;
-  figures.push_back(TraceFigure(trace, QStringLiteral("Own")));
-  figures.push_back(AssignmentFigure(assignments, QStringLiteral("Own")));
+  figures.push_back(TraceFigure(TwoChainTrace(), QStringLiteral("Own")));
+  figures.push_back(AssignmentFigure(ThreeTopShares(), QStringLiteral("Own")));
   for (ChartFigure& figure : figures) {
     int made = 0, gone = 0;
     for (QGraphicsItem* item : figure.scene->items()) {
@@ -225,23 +235,12 @@ TEST(ChartFigureOwnership, DroppingAFigureDeletesEveryLineItDrew) {
 // event loop there would run the window's notices in the middle of the
 // refresh, and one of them may close the run the refresh is reading.
 TEST(ChartFigureEvents, DrawingAFigureRunsNoneOfTheWindowsPendingWork) {
-  TraceChartData trace;
-  trace.chainCount = 1;
-  TracePanel panel;
-  panel.name = "Kesh";
-  panel.chains = {{{1, 0.2}, {2, 0.3}}};
-  panel.histogramLow = 0.2;
-  panel.histogramWidth = 0.05;
-  panel.histogram = {1, 1};
-  trace.panels = {panel};
-  AssignmentChartData assignments;
-  assignments.top = {0.9, 0.6};
   bool timerRan = false, queuedRan = false;
   QTimer::singleShot(0, [&timerRan] { timerRan = true; });
   QMetaObject::invokeMethod(QCoreApplication::instance(), [&queuedRan] { queuedRan = true; },
                             Qt::QueuedConnection);
-  const ChartFigure traces = TraceFigure(trace, QStringLiteral("Pending"));
-  const ChartFigure tops = AssignmentFigure(assignments, QStringLiteral("Pending"));
+  const ChartFigure traces = TraceFigure(TwoChainTrace(), QStringLiteral("Pending"));
+  const ChartFigure tops = AssignmentFigure(ThreeTopShares(), QStringLiteral("Pending"));
   ASSERT_TRUE(traces.scene && tops.scene);
   EXPECT_FALSE(timerRan);
   EXPECT_FALSE(queuedRan);
