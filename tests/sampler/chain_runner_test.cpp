@@ -605,11 +605,14 @@ TEST(MixtureRunner, RunsEveryMixtureInTurnAndReportsIncompleteChains) {
   std::atomic<int> stop{0};
   MixtureRunOptions stopping;
   stopping.stopRequested = &stop;
-  // Every chain also stops itself at 30: the runner notices the stop only at
-  // its next refresh, by which time a fast chain could otherwise have ended.
+  // The first chain asks for the stop at 30, and every chain also stops
+  // itself there: the runner notices the stop only at its next refresh, by
+  // which time a fast chain could otherwise have ended. Only the first chain
+  // asks, so a second chain that got the processor first cannot stop the
+  // first one before it reaches 30.
   stopping.afterIteration = [&stop](Chain& chain) {
     if (chain.iteration.load() >= 30) {
-      stop.store(1);
+      if (chain.index == 0) stop.store(1);
       chain.abortRequested.store(1);
     }
   };
