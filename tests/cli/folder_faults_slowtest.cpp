@@ -138,7 +138,12 @@ TEST(FolderFaults, VanishedOutputFolderEndsTheChainsWithAMessage) {
   if (HasFatalFailure()) return;
   auto run = StartRunAsNobody(folder.path());
   ASSERT_TRUE(WaitForRestartFiles(folder.path()));
-  fs::remove_all(folder.path() / "output");
+  // The folder goes in one step, as when a user deletes it: removing it file
+  // by file here would race with the chains' own renames of their restart
+  // files and could fail on a file that had just been renamed away.
+  const fs::path removed = folder.path() / "output.removed";
+  fs::rename(folder.path() / "output", removed);
+  fs::remove_all(removed);
   ASSERT_EQ(run.wait_for(std::chrono::minutes(2)), std::future_status::ready)
       << "the chains kept running after their folder was removed";
   const CliResult result = run.get();
