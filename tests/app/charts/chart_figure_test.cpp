@@ -181,8 +181,6 @@ TEST_F(ChartFigureTest, OneChainRunLeavesTheConvergenceChartOutOrRefusesIt) {
   EXPECT_TRUE(written.empty());
 }
 
-// Every series a figure draws, the lines an area is spanned between
-// included, goes with the figure: an area series does not own its lines.
 // A trace of one stock in two chains with its histogram, and three fish's
 // top shares: small figures that still draw every kind of series.
 TraceChartData TwoChainTrace() {
@@ -204,6 +202,8 @@ AssignmentChartData ThreeTopShares() {
   return assignments;
 }
 
+// Every series a figure draws, the lines an area is spanned between
+// included, goes with the figure: an area series does not own its lines.
 TEST(ChartFigureOwnership, DroppingAFigureDeletesEveryLineItDrew) {
   std::vector<ChartFigure> figures;
   figures.push_back(TraceFigure(TwoChainTrace(), QStringLiteral("Own")));
