@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "core/interaction.h"
-#include "runfiles/run_opening.h"
+#include "sampler/run_opening.h"
 #include "runfiles/sample_file_writer.h"
 #include "sampler/chain_runner.h"
 #include "sampler/gibbs_sampler.h"

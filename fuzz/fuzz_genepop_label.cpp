@@ -3,8 +3,8 @@
 // converted with the input as its mixture (first byte chooses).
 #include "fuzz_support.h"
 #include "core/log_buffer.h"
-#include "tools/genepop_convert.h"
-#include "tools/genepop_label.h"
+#include "input/genepop_convert.h"
+#include "input/genepop_label.h"
 
 namespace {
 

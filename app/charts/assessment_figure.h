@@ -4,8 +4,8 @@
 #include <QString>
 
 #include "chart_figure.h"
-#include "tools/self_assignment.h"
-#include "tools/simulated_assessment.h"
+#include "assessment/self_assignment.h"
+#include "assessment/simulated_assessment.h"
 
 namespace mixora::charts {
 

@@ -8,7 +8,7 @@
 
 #include "chart_figure.h"
 #include "core/interaction.h"
-#include "tools/assessment_tables.h"
+#include "assessment/assessment_tables.h"
 
 namespace mixora::charts {
 

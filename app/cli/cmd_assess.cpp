@@ -11,11 +11,11 @@
 #include "core/paths.h"
 #include "core/system_error.h"
 #include "sampler/priors.h"
-#include "tools/assessment_input.h"
-#include "tools/file_helpers.h"
-#include "tools/format_writers.h"
-#include "tools/self_assignment.h"
-#include "tools/simulated_assessment.h"
+#include "assessment/assessment_input.h"
+#include "core/file_helpers.h"
+#include "formats/format_writers.h"
+#include "assessment/self_assignment.h"
+#include "assessment/simulated_assessment.h"
 
 namespace mixora::cli {
 

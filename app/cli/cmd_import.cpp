@@ -12,11 +12,11 @@
 #include "core/log_buffer.h"
 #include "core/paths.h"
 #include "core/system_error.h"
-#include "tools/file_helpers.h"
-#include "tools/genepop_convert.h"
-#include "tools/genepop_standard_import.h"
-#include "tools/genotype_table_import.h"
-#include "tools/imported_genotypes.h"
+#include "core/file_helpers.h"
+#include "input/genepop_convert.h"
+#include "formats/genepop_standard_import.h"
+#include "formats/genotype_table_import.h"
+#include "formats/imported_genotypes.h"
 
 namespace mixora::cli {
 

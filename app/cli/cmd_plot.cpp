@@ -14,7 +14,7 @@
 #include "plot_assessment.h"
 #include "plot_run.h"
 #include "report_cli.h"
-#include "tools/assessment_tables.h"
+#include "assessment/assessment_tables.h"
 
 namespace mixora::cli {
 

@@ -13,7 +13,7 @@
 #include "core/system_error.h"
 #include "reports/bias_correction.h"
 #include "reports/report_runner.h"
-#include "tools/format_writers.h"
+#include "formats/format_writers.h"
 
 namespace mixora::cli {
 

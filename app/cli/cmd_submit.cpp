@@ -22,7 +22,7 @@
 #include "commands.h"
 #include "core/atomic_file.h"
 #include "sampler/run_status.h"
-#include "tools/slurm_script.h"
+#include "slurm_script.h"
 
 extern char** environ;
 

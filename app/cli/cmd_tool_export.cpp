@@ -8,8 +8,8 @@
 #include "core/paths.h"
 #include "core/text_file.h"
 #include "runfiles/run_control_reader.h"
-#include "tools/file_helpers.h"
-#include "tools/run_file_export.h"
+#include "core/file_helpers.h"
+#include "formats/run_file_export.h"
 
 namespace mixora::cli {
 

@@ -9,8 +9,8 @@
 #include "core/log_buffer.h"
 #include "core/paths.h"
 #include "core/system_error.h"
-#include "tools/file_helpers.h"
-#include "tools/genepop_convert.h"
+#include "core/file_helpers.h"
+#include "input/genepop_convert.h"
 
 namespace mixora::cli {
 

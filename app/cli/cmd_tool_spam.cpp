@@ -5,7 +5,7 @@
 
 #include "cmd_tools.h"
 #include "core/paths.h"
-#include "tools/spam_control_convert.h"
+#include "formats/spam_control_convert.h"
 
 namespace mixora::cli {
 

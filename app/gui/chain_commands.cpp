@@ -19,7 +19,7 @@
 #include "message_box.h"
 #include "mixture_list_model.h"
 #include "reports/report_job.h"
-#include "runfiles/run_opening.h"
+#include "sampler/run_opening.h"
 #include "sampler/chain_progress.h"
 #include "sampler/chain_runner.h"
 #include "sampler/mixture_rows.h"

@@ -12,7 +12,7 @@
 #include "main_window.h"
 #include "plot_assessment.h"
 #include "plot_run.h"
-#include "tools/assessment_tables.h"
+#include "assessment/assessment_tables.h"
 
 namespace mixora::gui {
 

@@ -17,7 +17,7 @@
 #include "file_pickers.h"
 #include "input/run_paths.h"
 #include "runfiles/run_control_writer.h"
-#include "tools/file_helpers.h"
+#include "core/file_helpers.h"
 
 namespace mixora::gui {
 

@@ -8,7 +8,7 @@
 #include "core/interaction.h"
 #include "input/control.h"
 #include "runfiles/run_record.h"
-#include "tools/run_file_export.h"
+#include "formats/run_file_export.h"
 
 class QButtonGroup;
 class QCheckBox;

@@ -7,7 +7,7 @@
 #include <QUrl>
 
 
-#include "tools/file_helpers.h"
+#include "core/file_helpers.h"
 
 namespace mixora::gui {
 

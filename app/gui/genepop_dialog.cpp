@@ -14,8 +14,8 @@
 #include "core/log_buffer.h"
 #include "core/text_file.h"
 #include "file_pickers.h"
-#include "tools/file_helpers.h"
-#include "tools/genepop_convert.h"
+#include "core/file_helpers.h"
+#include "input/genepop_convert.h"
 #include "workflow_panes.h"
 
 namespace mixora::gui {

@@ -21,7 +21,7 @@
 #include "input/load_data.h"
 #include "input/run_paths.h"
 #include "runfiles/run_control_writer.h"
-#include "tools/file_helpers.h"
+#include "core/file_helpers.h"
 #include "workflow_panes.h"
 
 namespace mixora::gui {

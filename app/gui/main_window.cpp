@@ -31,7 +31,7 @@
 #include "processing_dialog.h"
 #include "runfiles/run_control_reader.h"
 #include "reports/report_runner.h"
-#include "runfiles/run_opening.h"
+#include "sampler/run_opening.h"
 #include "sampler/chain_runner.h"
 #include "sampler/mixture_rows.h"
 #include "screen_scale.h"

@@ -14,7 +14,7 @@
 #include "run_control_dialog.h"
 #include "simulation_dialog.h"
 #include "tools/cleanup.h"
-#include "tools/spam_control_convert.h"
+#include "formats/spam_control_convert.h"
 
 namespace mixora::gui {
 

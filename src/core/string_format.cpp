@@ -33,4 +33,24 @@ std::string StringPrintf(const char* format, ...) {
   return text;
 }
 
+std::string FormatSizeText(uint64_t bytes) {
+  char text[64];
+  if (bytes < 1024) {
+    std::snprintf(text, sizeof text, "%d", static_cast<int>(bytes));
+    return text;
+  }
+  static const struct {
+    uint64_t unit;
+    const char* name;
+  } units[] = {{1ull << 40, "TB"}, {1ull << 30, "GB"}, {1ull << 20, "MB"}, {1ull << 10, "KB"}};
+  for (const auto& u : units) {
+    if (bytes >= u.unit) {
+      std::snprintf(text, sizeof text, "%.2lf%s",
+                    static_cast<double>(bytes) / static_cast<double>(u.unit), u.name);
+      break;
+    }
+  }
+  return text;
+}
+
 }  // namespace mixora

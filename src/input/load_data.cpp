@@ -9,7 +9,7 @@
 #include "input/baseline_reader.h"
 #include "input/input_file.h"
 #include "input/mixture_reader.h"
-#include "tools/genepop_convert.h"
+#include "input/genepop_convert.h"
 
 namespace mixora {
 

@@ -13,7 +13,7 @@
 #include "reports/tidy_tables.h"
 #include "runfiles/run_file_names.h"
 #include "runfiles/sample_file_reader.h"
-#include "tools/format_writers.h"
+#include "formats/format_writers.h"
 
 namespace mixora {
 

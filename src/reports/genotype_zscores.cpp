@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "core/string_format.h"
-#include "tools/genotype_likelihood.h"
+#include "reports/genotype_likelihood.h"
 #include "reports/tidy_tables.h"
 
 namespace mixora {

@@ -11,7 +11,7 @@
 #include "runfiles/run_file_names.h"
 #include "runfiles/sample_block.h"
 #include "runfiles/sample_file_header.h"
-#include "tools/file_helpers.h"
+#include "core/file_helpers.h"
 
 namespace mixora {
 

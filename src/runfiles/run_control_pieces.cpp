@@ -8,7 +8,7 @@
 #include "core/lookups.h"
 #include "core/text_file.h"
 #include "input/mixture_reader.h"
-#include "sampler/priors.h"
+#include "runfiles/baseline_priors.h"
 
 namespace mixora {
 

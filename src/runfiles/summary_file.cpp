@@ -8,7 +8,7 @@
 
 #include "core/version.h"
 #include "input/control.h"
-#include "sampler/priors.h"
+#include "runfiles/baseline_priors.h"
 
 namespace mixora {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "runfiles/run_control_reader.h"
 #include "runfiles/run_file_names.h"
-#include "runfiles/run_opening.h"
+#include "sampler/run_opening.h"
 #include "sampler/chain_runner.h"
 #include "sampler/restart_file.h"
 

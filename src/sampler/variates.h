@@ -4,6 +4,7 @@
 // routines allocate nothing and keep no static state.
 #include <cstdint>
 
+#include "core/ordered_sums.h"
 #include "sampler/generator_handle.h"
 #include "sampler/ran2.h"
 
@@ -34,11 +35,5 @@ void DrawDirichletRows(GeneratorHandle& handle, const int32_t* counts, const dou
 // Index 0 .. n-1 drawn with normalised weights: the first k whose running sum
 // exceeds a ran2 uniform, else n - 1 (the last weight is never summed).
 int DrawCategorical(Ran2State& ran2, const double* weights, int n);
-
-// Sum in index order.
-double SumOf(const double* values, int n);
-
-// Divides each of the n values by total.
-void DivideBy(double* values, double total, int n);
 
 }  // namespace mixora

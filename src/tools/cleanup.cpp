@@ -9,7 +9,7 @@
 #include "core/lookups.h"
 #include "core/paths.h"
 #include "runfiles/run_control_reader.h"
-#include "tools/genepop_convert.h"
+#include "input/genepop_convert.h"
 
 namespace mixora {
 
@@ -38,29 +38,6 @@ bool HasExtension(const std::string& fileName, const std::string& extension) {
   return dot != std::string::npos && NamesEqual(fileName.substr(dot + 1), extension);
 }
 
-}  // namespace
-
-std::string FormatSizeText(uint64_t bytes) {
-  char text[64];
-  if (bytes < 1024) {
-    std::snprintf(text, sizeof text, "%d", static_cast<int>(bytes));
-    return text;
-  }
-  static const struct {
-    uint64_t unit;
-    const char* name;
-  } units[] = {{1ull << 40, "TB"}, {1ull << 30, "GB"}, {1ull << 20, "MB"}, {1ull << 10, "KB"}};
-  for (const auto& u : units) {
-    if (bytes >= u.unit) {
-      std::snprintf(text, sizeof text, "%.2lf%s",
-                    static_cast<double>(bytes) / static_cast<double>(u.unit), u.name);
-      break;
-    }
-  }
-  return text;
-}
-
-namespace {
 
 bool HasName(const std::vector<std::string>& names, const std::string& name) {
   for (const std::string& n : names)

@@ -1,10 +1,12 @@
 #pragma once
 // Counting and deleting the files a run leaves in its folder, kind by kind
-// (by extension), and the size text shared with the folder chooser.
+// (by extension).
 #include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "core/string_format.h"
 
 namespace mixora {
 
@@ -24,10 +26,6 @@ struct FileTally {
   uint32_t count = 0;
   uint64_t bytes = 0;
 };
-
-// "%d" below 1024 bytes; otherwise "%.2lf" of the size divided by the
-// largest of 1024, 1024^2, 1024^3, 1024^4 not above it, with KB, MB, GB, TB.
-std::string FormatSizeText(uint64_t bytes);
 
 // What a folder holds that cleanup must never touch, and the stems its
 // logs may carry. Built once per scan from the run control files in the

@@ -2,7 +2,7 @@
 
 #include "core/interaction.h"
 #include "input/control.h"
-#include "tools/run_file_export.h"
+#include "formats/run_file_export.h"
 
 namespace mixora {
 

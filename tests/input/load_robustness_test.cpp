@@ -14,7 +14,7 @@
 
 #include "input/file_damage.h"
 #include "input/run_load_check.h"
-#include "tools/genepop_convert.h"
+#include "input/genepop_convert.h"
 
 namespace mixora {
 namespace {

@@ -4,8 +4,8 @@
 
 #include <cmath>
 
-#include "tools/assessment_fixture.h"
-#include "tools/simulated_assessment.h"
+#include "assessment/assessment_fixture.h"
+#include "assessment/simulated_assessment.h"
 
 namespace mixora {
 namespace {

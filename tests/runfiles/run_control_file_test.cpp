@@ -19,7 +19,7 @@
 #include "runfiles/run_control_reader.h"
 #include "runfiles/run_control_writer.h"
 #include "runfiles/sample_block.h"
-#include "sampler/priors.h"
+#include "runfiles/baseline_priors.h"
 #include "support/temp_folder.h"
 
 namespace mixora {

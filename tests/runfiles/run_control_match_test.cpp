@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <string>
 
-#include "tools/tool_run_loading.h"
-#include "tools/tool_test_files.h"
+#include "support/tool_run_loading.h"
+#include "support/tool_test_files.h"
 
 namespace mixora {
 namespace {

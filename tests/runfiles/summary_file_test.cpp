@@ -5,7 +5,7 @@
 #include <regex>
 #include <string>
 
-#include "runfiles/run_opening.h"
+#include "sampler/run_opening.h"
 #include "sampler/runner_fixture.h"
 
 namespace mixora {

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "runfiles/run_opening.h"
+#include "sampler/run_opening.h"
 #include "runfiles/sample_file_header.h"
 #include "sampler/chain_clock.h"
 #include "sampler/chain_progress.h"

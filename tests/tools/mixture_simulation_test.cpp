@@ -15,7 +15,7 @@
 #include "sampler/mt19937.h"
 #include "tools/mixture_simulation.h"
 #include "tools/simulation_control.h"
-#include "tools/tool_test_files.h"
+#include "support/tool_test_files.h"
 
 namespace mixora {
 namespace {

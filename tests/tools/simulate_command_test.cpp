@@ -6,7 +6,7 @@
 #include <string>
 
 #include "support/cli_runner.h"
-#include "tools/tool_test_files.h"
+#include "support/tool_test_files.h"
 
 namespace mixora {
 namespace {

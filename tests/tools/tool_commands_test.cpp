@@ -9,10 +9,10 @@
 #include "input/data_checks.h"
 #include "input/load_control.h"
 #include "input/load_data.h"
-#include "tools/format_writers.h"
-#include "tools/tool_run_loading.h"
+#include "formats/format_writers.h"
+#include "support/tool_run_loading.h"
 #include "support/cli_runner.h"
-#include "tools/tool_test_files.h"
+#include "support/tool_test_files.h"
 
 namespace mixora {
 namespace {

@@ -14,7 +14,7 @@
 #include "input/file_damage.h"
 #include "input/mixture_reader.h"
 #include "input/run_load_check.h"
-#include "tools/genepop_convert.h"
+#include "input/genepop_convert.h"
 #include "tools/mixture_simulation.h"
 #include "tools/simulation_control.h"
 

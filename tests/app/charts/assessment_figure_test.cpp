@@ -21,8 +21,8 @@
 #include "plot_assessment.h"
 #include "support/cli_runner.h"
 #include "support/temp_folder.h"
-#include "tools/assessment_fixture.h"
-#include "tools/assessment_tables.h"
+#include "assessment/assessment_fixture.h"
+#include "assessment/assessment_tables.h"
 
 namespace mixora::charts {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "reports/report_job.h"
 #include "runfiles/run_file_names.h"
-#include "runfiles/run_opening.h"
+#include "sampler/run_opening.h"
 #include "sampler/chain_runner.h"
 #include "sampler/run_session.h"
 #include "sampler/runner_fixture.h"
