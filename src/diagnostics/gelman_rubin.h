@@ -3,9 +3,9 @@
 // m chains of n scaled proportions each (proportion times 100,000,000).
 #include <cstdint>
 
-namespace mixora {
+#include "runfiles/composition_samples.h"
 
-inline constexpr double kProportionScale = 100000000.0;
+namespace mixora {
 
 // The shrink factor estimate and its 97.5% upper confidence limit.
 struct ShrinkFactors {

@@ -4,9 +4,9 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace mixora {
+#include "runfiles/composition_samples.h"
 
-inline constexpr double kProportionScale = 100000000.0;
+namespace mixora {
 
 // Rounds count values to a unit of 10^(8 - digits) (digits limited to 1..8):
 // a remainder above half the unit rounds up, anything else down. source and

@@ -11,6 +11,9 @@
 
 namespace mixora {
 
+// A stored proportion is the proportion times this, truncated to an integer.
+inline constexpr double kProportionScale = 100000000.0;
+
 // K rows (stocks, or groups of one grouping level) × m chains × n records:
 // value r of chain c in row k is values[(k * m + c) * n + r], a proportion
 // times 100,000,000.
