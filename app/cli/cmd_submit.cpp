@@ -141,6 +141,16 @@ int RunSubmit(SubmitOptions& options) {
   std::error_code error;
   const std::filesystem::path rcf = std::filesystem::absolute(options.rcfPath, error);
   const std::string rcfPath = rcf.lexically_normal().string();
+  // Checked first: such a path must not reach a script or sbatch at all.
+  for (const std::string& path : {rcfPath, ThisProgram()}) {
+    const std::string problem = SlurmPathProblem(path);
+    if (!problem.empty()) {
+      PrintError("cannot submit " + path + ": the path is " + problem +
+                 "; move the run (or the program) to a folder whose path has no such character "
+                 "and is shorter, and load it there");
+      return 1;
+    }
+  }
   std::vector<int> chainList;
   std::string why;
   if (!options.chains.empty() && !ParseChainList(options.chains, chainList, why)) {
@@ -206,8 +216,9 @@ int RunSubmit(SubmitOptions& options) {
   job.rcfPath = rcfPath;
   const std::string stem = rcf.stem().string();
   const std::filesystem::path folder = rcf.parent_path();
-  job.jobName = "mixora-" + stem;
-  job.logFolder = (folder / (stem + "_slurm")).string();
+  job.runFolder = folder.string();
+  job.jobName = "mixora-" + SlurmName(stem);
+  job.logFolder = SlurmName(stem) + "_slurm";
   job.reportMixtures = mixtures;
   job.threadsPerChain = options.threadsPerChain;
   job.partition = options.partition;
@@ -236,9 +247,10 @@ int RunSubmit(SubmitOptions& options) {
 
   const std::string chainScript = (folder / (stem + "_chains.sbatch")).string();
   const std::string reportScript = (folder / (stem + "_reports.sbatch")).string();
-  std::filesystem::create_directories(job.logFolder, error);
+  const std::string logFolder = (folder / job.logFolder).string();
+  std::filesystem::create_directories(logFolder, error);
   if (error) {
-    PrintError("cannot create " + job.logFolder + ": " + error.message());
+    PrintError("cannot create " + logFolder + ": " + error.message());
     return 1;
   }
   const bool withChains = !job.tasks.empty();
@@ -246,7 +258,11 @@ int RunSubmit(SubmitOptions& options) {
   if (withChains && !WriteScript(chainScript, BuildChainArrayScript(job))) return 1;
   if (withReports && !WriteScript(reportScript, BuildReportScript(job))) return 1;
 
+  // The job's folder, name, log files and resources go on sbatch's command
+  // line, which holds any path; the user's own options come last and win.
   std::vector<std::string> chainArgs = {sbatch.empty() ? "sbatch" : sbatch, "--parsable"};
+  const std::vector<std::string> chainOptions = SlurmJobOptions(job, false);
+  chainArgs.insert(chainArgs.end(), chainOptions.begin(), chainOptions.end());
   chainArgs.insert(chainArgs.end(), options.sbatchArgs.begin(), options.sbatchArgs.end());
   chainArgs.push_back(chainScript);
   auto reportArgs = [&](const std::string& after) {
@@ -256,6 +272,8 @@ int RunSubmit(SubmitOptions& options) {
       // Cancelled, not left pending for ever, when a chain task fails.
       args.push_back("--kill-on-invalid-dep=yes");
     }
+    const std::vector<std::string> reportOptions = SlurmJobOptions(job, true);
+    args.insert(args.end(), reportOptions.begin(), reportOptions.end());
     args.insert(args.end(), options.sbatchArgs.begin(), options.sbatchArgs.end());
     args.push_back(reportScript);
     return args;
@@ -303,7 +321,7 @@ int RunSubmit(SubmitOptions& options) {
   if (!reportsJob.empty()) jobs += (jobs.empty() ? "" : ",") + reportsJob;
   std::cout << "Follow them with: squeue -j " << jobs << "   and   mixora status " << rcfPath
             << "\n"
-            << "Job output: " << job.logFolder << "\n"
+            << "Job output: " << logFolder << "\n"
             << std::flush;
   return 0;
 }

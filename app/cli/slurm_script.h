@@ -16,8 +16,9 @@ struct ChainTask {
 struct SlurmJobSettings {
   std::string mixoraPath;  // the program the tasks run, as an absolute path
   std::string rcfPath;     // absolute
-  std::string jobName;     // e.g. "mixora-tavrin"
-  std::string logFolder;   // absolute; the job output files go there
+  std::string runFolder;   // absolute: the jobs' working folder, the run control file's
+  std::string jobName;     // e.g. "mixora-tavrin"; SlurmName keeps it directive-safe
+  std::string logFolder;   // directive-safe name of the job output folder inside runFolder
   std::vector<ChainTask> tasks;
   std::vector<int> reportMixtures;  // from 0
   int threadsPerChain = 1;
@@ -32,6 +33,32 @@ struct SlurmJobSettings {
   // Seconds ahead of the time limit at which a task is told to save and stop.
   int warningSeconds = 120;
 };
+
+// Paths and the user's values reach Slurm in two ways: as "#SBATCH" lines of
+// the script, which sbatch splits at blanks and which a line break would end
+// (the rest of the value then runs as a command), and as sbatch's own
+// arguments, which hold any text. Every option is given as an argument;
+// the script repeats only those whose value a directive can hold, so that a
+// script submitted again by hand still finds its folder and log files.
+
+// The options of one job for sbatch's command line: working folder, job name,
+// output file pattern and the resource requests that are set.
+std::vector<std::string> SlurmJobOptions(const SlurmJobSettings& settings, bool reportsJob);
+
+// True when `value` can stand after "#SBATCH --option=": letters, digits and
+// . _ - + / : , = @ only. Anything else (a blank, a quote, "%", "$", a line
+// break) stays on the command line.
+bool DirectiveSafe(const std::string& value);
+
+// `text` with every character but letters, digits and . _ - + written as "_",
+// so that it can name a job or a log folder in a directive ("%" would be
+// expanded by Slurm in a file name).
+std::string SlurmName(const std::string& text);
+
+// "" when `path` can be handed to Slurm; otherwise why not: a control
+// character or a backslash (named with its position) or a length past what
+// the system lets a job open.
+std::string SlurmPathProblem(const std::string& path);
 
 // The job array script. Ahead of its time limit Slurm sends SIGUSR1 to the
 // task's shell, which asks mixora to stop, then requeues the task so that it

@@ -10,6 +10,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -51,8 +52,9 @@ class SlurmScriptRun : public ::testing::Test {
                     "#!/bin/bash\necho \"$*\" >> \"$FAKE_DIR/scontrol\"\n");
     settings_.mixoraPath = (folder_ / "fake-mixora").string();
     settings_.rcfPath = "/runs/it's here/tavrin.rcf";
+    settings_.runFolder = "/runs/it's here";
     settings_.jobName = "mixora-tavrin";
-    settings_.logFolder = "/runs/logs";
+    settings_.logFolder = "tavrin_slurm";
     settings_.tasks = {{0, 0}, {1, 0}, {1, 3}};
     settings_.reportMixtures = {0, 1};
   }
@@ -158,12 +160,99 @@ TEST_F(SlurmScriptRun, ArrayAsksForTheWarningRequeueAndResources) {
   const std::string script = BuildChainArrayScript(settings_);
   for (const char* line :
        {"#SBATCH --array=0-2\n", "#SBATCH --signal=B:USR1@120\n", "#SBATCH --requeue\n",
-        "#SBATCH --output=/runs/logs/chains_%A_%a.out\n", "#SBATCH --partition=long\n",
-        "#SBATCH --time=4:00:00\n", "#SBATCH --mem=2G\n", "#SBATCH --account=fish lab\n"})
+        "#SBATCH --partition=long\n",
+        "#SBATCH --time=4:00:00\n", "#SBATCH --mem=2G\n"})
     EXPECT_NE(script.find(line), std::string::npos) << line << script;
+  // A blank would make sbatch refuse the directive: such values go on its
+  // command line only.
+  EXPECT_EQ(script.find("fish lab"), std::string::npos) << script;
+  EXPECT_EQ(script.find("--chdir"), std::string::npos) << script;
+  const std::vector<std::string> options = SlurmJobOptions(settings_, false);
+  for (const char* option : {"--chdir=/runs/it's here", "--account=fish lab",
+                             "--output=/runs/it's here/tavrin_slurm/chains_%A_%a.out",
+                             "--job-name=mixora-tavrin"})
+    EXPECT_NE(std::find(options.begin(), options.end(), option), options.end()) << option;
+  settings_.runFolder = "/runs/plain";
+  const std::string plain = BuildChainArrayScript(settings_);
+  EXPECT_NE(plain.find("#SBATCH --chdir=/runs/plain\n"), std::string::npos) << plain;
+  EXPECT_NE(plain.find("#SBATCH --output=/runs/plain/tavrin_slurm/chains_%A_%a.out\n"),
+            std::string::npos) << plain;
+  // The folder's own percent signs are not Slurm's to expand.
+  settings_.runFolder = "/runs/50%x";
+  const std::vector<std::string> percent = SlurmJobOptions(settings_, true);
+  EXPECT_NE(std::find(percent.begin(), percent.end(), "--output=/runs/50%%x/tavrin_slurm/reports_%j.out"),
+            percent.end());
   settings_.time.clear();
   EXPECT_EQ(BuildChainArrayScript(settings_).find("--time"), std::string::npos);
   EXPECT_EQ(ArrayRange(1), "0");
+}
+
+// Folder names users have: each must reach mixora whole, and none may run as
+// a command or turn into a directive sbatch refuses or expands.
+TEST_F(SlurmScriptRun, HostileRunFolderNamesReachTheTaskWholeAndRunNothing) {
+  const std::string marker = (folder_ / "INJECTED").string();
+  const std::string cases[] = {
+      "/runs/lab data/tavrin.rcf",
+      "/runs/50%x done/tavrin.rcf",
+      "/runs/$(touch " + marker + ")/tavrin.rcf",
+      "/runs/`touch " + marker + "`/tavrin.rcf",
+      "/runs/it's \"quoted\"/tavrin.rcf",
+      "/runs/line\ntouch " + marker + "\n/tavrin.rcf",
+  };
+  for (const std::string& rcf : cases) {
+    settings_.rcfPath = rcf;
+    settings_.runFolder = fs::path(rcf).parent_path().string();
+    for (const std::string& script : {BuildChainArrayScript(settings_), BuildReportScript(settings_)}) {
+      fs::remove(folder_ / "calls");
+      EXPECT_EQ(RunTask(script, 0, "0", 0), 0) << rcf;
+      EXPECT_NE(Read("calls").find(" " + rcf + " --mixture 1 "), std::string::npos) << rcf;
+      EXPECT_FALSE(fs::exists(marker)) << rcf << "\n" << script;
+      std::size_t at = 0;
+      while ((at = script.find("#SBATCH ", at)) != std::string::npos) {
+        const std::size_t end = script.find('\n', at);
+        const std::string option = script.substr(at + 8, end - at - 8);
+        const std::size_t equals = option.find('=');
+        std::string value = equals == std::string::npos ? "x" : option.substr(equals + 1);
+        // Only the job and task numbers of the log file names are Slurm's to fill in.
+        for (const char* ours : {"%A", "%a", "%j"})
+          for (std::size_t p; (p = value.find(ours)) != std::string::npos;) value.replace(p, 2, "n");
+        EXPECT_TRUE(DirectiveSafe(value)) << option;
+        at = end;
+      }
+    }
+  }
+}
+
+TEST(SlurmNames, OnlySafeTextReachesADirective) {
+  struct Case {
+    std::string text;
+    bool safe;
+    std::string name;
+  } cases[] = {
+      {"tavrin", true, "tavrin"},
+      {"4:00:00", true, "4_00_00"},
+      {"/data/runs/Tavrin-2025.v2", true, "_data_runs_Tavrin-2025.v2"},
+      {"fish lab", false, "fish_lab"},
+      {"50%x", false, "50_x"},
+      {"a$(b)", false, "a__b_"},
+      {"it's", false, "it_s"},
+      {"two\nlines", false, "two_lines"},
+      {"", false, ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(DirectiveSafe(c.text), c.safe) << c.text;
+    EXPECT_EQ(SlurmName(c.text), c.name) << c.text;
+  }
+}
+
+TEST(SlurmNames, PathsSlurmCannotBeGivenAreNamedWithTheirCharacter) {
+  EXPECT_EQ(SlurmPathProblem("/runs/lab data/50%/it's $(x)/tavrin.rcf"), "");
+  EXPECT_NE(SlurmPathProblem("/runs/a\nb/tavrin.rcf").find("a line break (0x0A) at character 8"),
+            std::string::npos);
+  EXPECT_NE(SlurmPathProblem("/runs/a\tb").find("a tab (0x09)"), std::string::npos);
+  EXPECT_NE(SlurmPathProblem("/runs/a\\b").find("a backslash at character 8"), std::string::npos);
+  EXPECT_NE(SlurmPathProblem("/" + std::string(4400, 'x')).find("4401 characters long"),
+            std::string::npos);
 }
 
 TEST_F(SlurmScriptRun, ReportJobReportsEveryMixtureAndFailsWhenOneFails) {

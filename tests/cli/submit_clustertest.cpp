@@ -42,10 +42,12 @@ std::string Shell(const std::string& command) {
   return out;
 }
 
-// The example copied into a new folder with its number of reps set, and
-// loaded there into output/tavrin.rcf.
-fs::path PrepareExample(const std::string& tag, int reps) {
-  const fs::path folder = mixora::testing_support::NewTempFolder(tag);
+// The example copied into a new folder (or into a folder named `within`
+// inside it) with its number of reps set, and loaded there into
+// output/tavrin.rcf.
+fs::path PrepareExample(const std::string& tag, int reps, const std::string& within = "") {
+  fs::path folder = mixora::testing_support::NewTempFolder(tag);
+  if (!within.empty()) fs::create_directories(folder /= within);
   const fs::path source = fs::path(MIXORA_EXAMPLES_DIR) / "tavrin";
   for (const char* name : {"tavrin_baseline.bse", "tavrin_mixture.gen"})
     fs::copy_file(source / name, folder / name);
@@ -166,9 +168,10 @@ class Cluster : public ::testing::Test {
     std::error_code ec;
     for (const fs::path& folder : folders_) fs::remove_all(folder, ec);
   }
-  fs::path Example(const std::string& tag, int reps) {
-    folders_.push_back(PrepareExample(tag, reps));
-    return folders_.back();
+  fs::path Example(const std::string& tag, int reps, const std::string& within = "") {
+    const fs::path folder = PrepareExample(tag, reps, within);
+    folders_.push_back(within.empty() ? folder : folder.parent_path());
+    return folder;
   }
 
   std::vector<fs::path> folders_;
@@ -247,6 +250,29 @@ TEST_F(Cluster, CancelledTaskResumesWhenSubmittedAgain) {
       EXPECT_EQ(got.header.blockCapacity, want.header.blockCapacity) << name;
     }
   }
+}
+
+// A lab's folder names: a blank, a percent sign Slurm would expand in a log
+// file name, shell substitutions and quotes. The run goes through the
+// cluster as anywhere else, its job output lands in its own folder, and no
+// part of the name runs as a command.
+TEST_F(Cluster, RunFolderNamesWithBlanksPercentsAndShellCharactersRunAndReport) {
+  const std::string name = "lab data 50%x $(touch INJECTED) `touch INJECTED` it's \"q\"";
+  const fs::path cluster = Example("cluster_names", 300, name);
+  CliResult submit = RunCli(cluster, {"submit", "output/tavrin.rcf", "--all"});
+  ASSERT_EQ(submit.exitCode, 0) << submit.err;
+  const std::vector<std::string> jobs = JobIds(submit.out);
+  ASSERT_EQ(jobs.size(), 2u) << submit.out;
+  ASSERT_TRUE(WaitForJobs(jobs));
+  EXPECT_EQ(JobStates(jobs[0]), std::set<std::string>{"COMPLETED"});
+  EXPECT_EQ(JobStates(jobs[1]), std::set<std::string>{"COMPLETED"});
+  EXPECT_TRUE(fs::exists(cluster / "output/Tavrin25_POP_02_SCs.Txt"));
+  int logs = 0;
+  for (const auto& entry : fs::directory_iterator(cluster / "output/tavrin_slurm"))
+    logs += entry.path().filename().string().rfind("chains_" + jobs[0] + "_", 0) == 0;
+  EXPECT_EQ(logs, 8);
+  for (const fs::path& where : {cluster, cluster.parent_path(), cluster / "output"})
+    EXPECT_FALSE(fs::exists(where / "INJECTED")) << where;
 }
 
 TEST_F(Cluster, FailingTaskCancelsTheReportsAndStatusNamesItsChain) {

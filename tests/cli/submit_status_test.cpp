@@ -102,9 +102,15 @@ TEST_F(SubmitStatus, SubmitsTheArrayThenTheReportsAfterIt) {
   ASSERT_EQ(result.exitCode, 0) << result.err;
   const std::string calls = ReadFileBytes(folder_ / "sbatch_calls");
   const std::string rcf = (folder_ / "out").string();
-  EXPECT_EQ(calls, "--parsable --qos=low " + rcf + "/small_chains.sbatch\n" +
-                       "--parsable --dependency=afterok:100 --kill-on-invalid-dep=yes --qos=low " +
-                       rcf + "/small_reports.sbatch\n");
+  // The folder, name, log files and resources ride on sbatch's command line,
+  // the user's own options last.
+  const std::string chainsJob = "--chdir=" + rcf + " --job-name=mixora-small --output=" + rcf +
+                                "/small_slurm/chains_%A_%a.out --partition=short";
+  const std::string reportsJob = "--chdir=" + rcf + " --job-name=mixora-small-reports --output=" +
+                                 rcf + "/small_slurm/reports_%j.out";
+  EXPECT_EQ(calls, "--parsable " + chainsJob + " --qos=low " + rcf + "/small_chains.sbatch\n" +
+                       "--parsable --dependency=afterok:100 --kill-on-invalid-dep=yes " + reportsJob +
+                       " --partition=short --qos=low " + rcf + "/small_reports.sbatch\n");
   EXPECT_NE(result.out.find("Chains: job array 100 (6 tasks)"), std::string::npos) << result.out;
   EXPECT_NE(result.out.find("Reports: job 101, when every chain task has succeeded"),
             std::string::npos);
@@ -116,7 +122,8 @@ TEST_F(SubmitStatus, SubmitsTheArrayThenTheReportsAfterIt) {
   fs::remove(folder_ / "sbatch_calls");
   CliResult done = RunCli(folder_, {"submit", "out/small.rcf", "--all"});
   ASSERT_EQ(done.exitCode, 0) << done.err;
-  EXPECT_EQ(ReadFileBytes(folder_ / "sbatch_calls"), "--parsable " + rcf + "/small_reports.sbatch\n");
+  EXPECT_EQ(ReadFileBytes(folder_ / "sbatch_calls"),
+            "--parsable " + reportsJob + " " + rcf + "/small_reports.sbatch\n");
   EXPECT_NE(done.out.find("Every chain has finished"), std::string::npos);
 }
 
@@ -133,6 +140,11 @@ TEST_F(SubmitStatus, RefusesBadRequests) {
       {{"submit", "out/small.rcf", "--chains", "x", "--dry-run"}, 2,
        "mixora: --chains: \"x\" is not a chain number or a range like 2-4\n"},
       {{"submit", "out/none.rcf", "--dry-run"}, 1, "mixora: cannot read "},
+      // Paths no job can be given are refused before anything is written.
+      {{"submit", "line\nbreak/small.rcf", "--dry-run"}, 1,
+       "is holding a line break (0x0A) at character "},
+      {{"submit", std::string(4400, 'x') + "/small.rcf", "--dry-run"}, 1,
+       "characters long, and a job cannot open a path of 4096 or more"},
   };
   for (const Case& c : cases) {
     CliResult result = RunCli(folder_, c.args);
