@@ -4,6 +4,7 @@
 
 #include "core/run_limits.h"
 #include "input/input_file.h"
+#include "input/unknown_keywords.h"
 
 namespace mixora {
 
@@ -133,6 +134,12 @@ ErrorFlags ParseKeywords(const std::string& path, int32_t kind, RunSettings& set
                                      &settings, log)
                  : ApplyKeywordLines(file, '=', kTextKeywords, std::size(kTextKeywords),
                                      &settings, log);
+    // A SPAM control file lists its populations with colons of their own, so
+    // only the text control file's lines can be told from misspellings.
+    static const char* const kBlockHeads[] = {"Chars", "Stocks", "Groups"};
+    if (!spam && flags != kErrFatal)
+      flags |= CheckUnknownKeywordLines(file, '=', kTextKeywords, std::size(kTextKeywords),
+                                        kBlockHeads, log);
   }
   if (flags == 0) {
     LogAppend(log, "All keywords found and values in range");

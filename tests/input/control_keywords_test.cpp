@@ -11,6 +11,7 @@
 #include "input/control_file_kind.h"
 #include "input/control_keywords.h"
 #include "input/keyword_table.h"
+#include "input/unknown_keywords.h"
 
 namespace mixora {
 namespace {
@@ -251,6 +252,72 @@ TEST(ParseKeywords, EdgeCasesOfMatchingAndParsing) {
     EXPECT_EQ(ParseKeywords(path, kControlMixora, settings, log), c.flags) << c.name << log.text;
     c.check(settings);
   }
+}
+
+// A misspelt keyword used to be skipped like a note, and the run then used
+// the default without a word. Near misses stop the load naming the keyword
+// meant; notes stay legal and are named in an Info line.
+TEST(ParseKeywords, NearMissesOfKeywordsStopTheLoadAndOtherLinesAreNoted) {
+  ScratchFolder scratch;
+  const std::string base =
+      Lines({"MIXORA", "Title = T", "BaselineFile = b", "MixtureFile = m", "Species = S",
+             "NumberOfStocks = 3", "NumberOfChars = 4", "Levels = 1", "NumberOfChains = 2",
+             "NumberOfReps = 100", "Seed1 = 1", "Seed2 = 5", "StartStock = 4"});
+  struct Case {
+    std::string line;  // line 14 of the file
+    ErrorFlags flags;
+    std::string logged;  // "" when nothing is logged for the line
+  } cases[] = {
+      {"NumberToKep = 200", kErrCannotParseLine,
+       ", line 14: \"NumberToKep\" is not a keyword; did you mean NumberToKeep? Correct the line, "
+       "or begin it with \"!\" if it is a note"},
+      {"MaxMisingLoci = 1", kErrCannotParseLine, "did you mean MaxMissingLoci?"},
+      {"maxmissinglcoi = 1", kErrCannotParseLine, "did you mean MaxMissingLoci?"},
+      {"NumbrOfChians = 4", kErrCannotParseLine, "did you mean NumberOfChains?"},
+      {"Timr = 500", kErrCannotParseLine, "did you mean Timer?"},
+      // Short keywords allow one slip only.
+      {"Site = Kesh Creek", 0, "Info: " + std::string("X") + ", line 14: \"Site\" is not a keyword; the line is skipped"},
+      {"Date = 2025", 0, "\"Date\" is not a keyword; the line is skipped"},
+      {"Sampled by = R. Okafor", 0, "\"Sampled by\" is not a keyword; the line is skipped"},
+      {"! NumberToKep = 200", 0, ""},
+      {"Chars =", 0, ""},
+  };
+  for (const Case& c : cases) {
+    RunSettings settings = FreshSettings();
+    LogBuffer log;
+    const std::string path = scratch.Write("near.tcf", base + Lines({c.line}));
+    EXPECT_EQ(ParseKeywords(path, kControlMixora, settings, log), c.flags) << c.line << log.text;
+    std::string want = c.logged;
+    if (want.rfind("Info: X", 0) == 0) want = "Info: " + path + want.substr(7);
+    else if (want.rfind(", line", 0) == 0) want = path + want;
+    if (want.empty())
+      EXPECT_EQ(log.text.find("line 14"), std::string::npos) << c.line << log.text;
+    else
+      EXPECT_NE(log.text.find(want), std::string::npos) << c.line << log.text;
+    // The near miss does not slip through as its neighbour either.
+    EXPECT_EQ(settings.NumberToKeep, FreshSettings().NumberToKeep) << c.line;
+  }
+  // The examples and fixtures users start from hold no line of either kind.
+  for (const std::string& fixture : {ControlFixture("good.tcf"),
+                                     std::string(MIXORA_EXAMPLES_DIR) + "/tavrin/tavrin.tcf"}) {
+    RunSettings settings = FreshSettings();
+    LogBuffer log;
+    EXPECT_EQ(ParseKeywords(fixture, kControlMixora, settings, log), 0u) << log.text;
+    EXPECT_EQ(log.text.find("is not a keyword"), std::string::npos) << log.text;
+  }
+}
+
+TEST(KeywordEditDistance, CountsSlipsOfTheKeyboardWithoutRegardToCase) {
+  struct Case {
+    const char* a;
+    const char* b;
+    int edits;
+  } cases[] = {
+      {"NumberToKeep", "numbertokeep", 0}, {"NumberToKep", "NumberToKeep", 1},
+      {"MaxMissingLcoi", "MaxMissingLoci", 1}, {"Seed", "Seed1", 1},
+      {"Site", "Title", 2}, {"", "Title", 5},
+  };
+  for (const Case& c : cases) EXPECT_EQ(KeywordEditDistance(c.a, c.b), c.edits) << c.a << " " << c.b;
 }
 
 TEST(ParseKeywords, RefusesOversizedValuesNamingTheFileAndLine) {

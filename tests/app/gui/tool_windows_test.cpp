@@ -124,6 +124,8 @@ class ToolWindowsTest : public QObject {
     const Case cases[] = {
         {"bad keyword", "NumberOfChains = 4", "NumberOfChains = 201", "NumberOfChains not 1 - 100"},
         {"missing baseline", "BaselineFile = tavrin_baseline.bse", "BaselineFile = nowhere.bse", "Cannot open"},
+        {"misspelt keyword", "NumberToKeep = 3000", "NumberToKep = 3000",
+         "\"NumberToKep\" is not a keyword; did you mean NumberToKeep?"},
     };
     for (const Case& c : cases) {
       const fs::path folder = CopyExample("gui_load_refusal");
