@@ -23,7 +23,9 @@ HEAD = """<!DOCTYPE html>
 <p>Every command is a sub-command of <code>mixora</code>: <code>mixora COMMAND [OPTIONS]</code>.
 <code>mixora COMMAND --help</code> prints the same text as below. A command exits with status 0
 only when it succeeded; errors go to standard error and name the file, the line or fish, and
-the problem.</p>
+the problem. Output that standard output cannot take (a full disk, a closed pipe) is a failure
+too: the command exits with status 1 and its last line says so; a run saves and stops its
+chains first, so that the next run resumes them.</p>
 """
 
 

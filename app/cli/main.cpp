@@ -1,7 +1,17 @@
 #include <CLI/CLI.hpp>
+#include <poll.h>
+#include <signal.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <string>
+
+#include "cli_support.h"
 #include "commands.h"
 #include "core/version.h"
+#include "stop_signals.h"
 
 namespace {
 
@@ -35,9 +45,31 @@ void AddHelpExamples(CLI::App& app) {
   }
 }
 
+// Why standard output could not take what a command printed, or "" when it
+// took all of it. A reader that went away leaves no errno behind by the time
+// the command ends, but its pipe still says so.
+std::string StandardOutputFailure() {
+  errno = 0;
+  const bool flushFailed = std::fflush(stdout) != 0;
+  const int flushError = errno;
+  if (!flushFailed && !std::ferror(stdout) && std::cout.good()) return "";
+  if (flushFailed && flushError != 0) return std::strerror(flushError);
+  pollfd out{1, 0, 0};
+  if (::poll(&out, 1, 0) == 1 && (out.revents & POLLERR) != 0) return std::strerror(EPIPE);
+  // Ask once more, so that the device gives its reason (a full disk, say).
+  std::clearerr(stdout);
+  errno = 0;
+  if ((std::fputc('\n', stdout) == EOF || std::fflush(stdout) != 0) && errno != 0)
+    return std::strerror(errno);
+  return "a write failed";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A closed pipe (`mixora run … | head`) ends a write with an error instead
+  // of killing the program on the spot, with locks left and chains unsaved.
+  ::signal(SIGPIPE, SIG_IGN);
   CLI::App app{"mixora: genetic mixed-stock analysis"};
   app.require_subcommand(1);
   app.set_version_flag("--version", std::string(mixora::kProgramName) + " " + mixora::kProgramVersion);
@@ -71,6 +103,13 @@ int main(int argc, char** argv) {
     // command line gets one status, whatever kind of mistake it was.
     const int code = app.exit(e);
     return code == 0 ? 0 : 2;
+  }
+  // What a command printed is its answer: output that did not arrive is a
+  // failure, whatever the command itself thought.
+  const std::string outputFailure = StandardOutputFailure();
+  if (!outputFailure.empty()) {
+    mixora::cli::PrintError("cannot write to standard output: " + outputFailure);
+    return exitCode == 0 || exitCode == mixora::cli::kStoppedExitCode ? 1 : exitCode;
   }
   return exitCode;
 }

@@ -9,6 +9,7 @@
 #include "sampler/chain_progress.h"
 #include "sampler/mixture_runner.h"
 #include "sampler/run_session.h"
+#include "stop_signals.h"
 
 namespace mixora::cli {
 
@@ -31,6 +32,7 @@ class ProgressDisplay {
               << run.runTitle << " (" << session.chains.size() << " chains, "
               << session.numberOfReps << " reps)\n"
               << std::flush;
+    StopWhenOutputClosed();
   }
 
   void Tick(const RunSession& session) {
@@ -49,6 +51,7 @@ class ProgressDisplay {
       if (p.state == "Running" || p.state == "Paused") out_ << ChainLine(p) << "\n";
     }
     out_ << std::flush;
+    StopWhenOutputClosed();
   }
 
   void ChainFinished(const RunSession& session, int chain) {
@@ -59,6 +62,7 @@ class ProgressDisplay {
     }
     ChainProgress p = ReadChainProgress(session, chain);
     out_ << ChainLine(p) << "  (" << p.phase << ")\n" << std::flush;
+    StopWhenOutputClosed();
   }
 
   void MixtureFinished(const RunSession& session, const MixtureOutcome& outcome) {
@@ -78,6 +82,13 @@ class ProgressDisplay {
       text += "\r\x1b[2K" + ChainLine(ReadChainProgress(session, c)) + "\n";
     drawn_ = static_cast<int>(session.chains.size());
     out_ << text << std::flush;
+    StopWhenOutputClosed();
+  }
+
+  // Standard output taken away (`mixora run … | head`): the chains save and
+  // stop rather than run on unseen.
+  void StopWhenOutputClosed() {
+    if (out_.fail()) RequestStopForClosedOutput();
   }
 
   bool quiet_;

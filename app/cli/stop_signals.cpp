@@ -40,6 +40,16 @@ void InstallStopSignals(const char* notice) {
   for (int signal : {SIGINT, SIGTERM, SIGHUP}) sigaction(signal, &action, nullptr);
 }
 
+void RequestStopForClosedOutput() {
+  int none = 0;
+  if (!gStopSignal.compare_exchange_strong(none, SIGPIPE)) return;
+  static const char kNotice[] =
+      "\nmixora: standard output was closed: each chain saves and stops after its current "
+      "iteration\n";
+  const ssize_t ignored = ::write(2, kNotice, sizeof kNotice - 1);
+  (void)ignored;
+}
+
 const std::atomic<int>& StopSignal() { return gStopSignal; }
 
 }  // namespace mixora::cli

@@ -15,6 +15,12 @@ namespace mixora::cli {
 // of a run whose chains save and stop.
 void InstallStopSignals(const char* notice = nullptr);
 
+// Asks the work to stop as a caught signal does (StopSignal() reads SIGPIPE),
+// with a notice on standard error: the reader of standard output has gone,
+// so a run would go on for hours with no one to tell. Later requests change
+// nothing. Safe from any thread.
+void RequestStopForClosedOutput();
+
 // The number of the first signal caught, 0 while none has been.
 const std::atomic<int>& StopSignal();
 
