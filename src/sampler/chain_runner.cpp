@@ -364,7 +364,25 @@ void ChainThread(RunSession& session, Chain& chain) {
   slot.systemId.store(static_cast<int32_t>(syscall(SYS_gettid)), std::memory_order_release);
   ApplyNice(slot, chain.priority);
   // Started after the nice value is set, which the helpers inherit.
-  StartChainWorkers(chain, session.threadsPerChain, &slot.helpers);
+  std::string failure;
+  if (StartChainWorkers(chain, session.threadsPerChain, &slot.helpers, &failure) == 0) {
+    // Nothing has run: the chain ends as it stood, and the next run resumes
+    // it from the same restart file. A chain that was starting afresh has
+    // none, and the files it has just begun hold nothing; they go (under the
+    // chain's lock still), so that the next run starts it without asking
+    // whether to replace them.
+    ShowMessage(SessionUi(session), kMbIconError | MessageForChain(chain.index + 1),
+                "System Message:\r\n%s:\r\n%d threads per chain\r\n%s",
+                "Cannot start the chain's helper threads", session.threadsPerChain, failure.c_str());
+    if (chain.startIteration == 1)
+      for (const std::string* path : {&chain.samples.assignment.path, &chain.samples.composition.path,
+                                      &chain.samples.chainLogPath})
+        std::remove(path->c_str());
+    chain.iteration.store(chain.startIteration - 1, kRelaxed);
+    chain.result = 0;
+    FinishChain(session, chain);
+    return;
+  }
   chain.result = 0;
   ClockStart(chain.clock);
   SetStatus(SessionUi(session), 0, "  Chain Iteration in progress.");

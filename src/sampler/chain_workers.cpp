@@ -8,6 +8,7 @@
 #include <ctime>
 #include <functional>
 #include <memory>
+#include <system_error>
 
 #include "sampler/chain.h"
 
@@ -111,17 +112,23 @@ int32_t RangeStart(int32_t fish, int32_t parts, int32_t part) {
   return static_cast<int32_t>(std::min<int64_t>(at, fish));
 }
 
-void StartChainWorkers(Chain& chain, int32_t threads, HelperRecords* records) {
+int StartChainWorkers(Chain& chain, int32_t threads, HelperRecords* records, std::string* failure) {
   StopChainWorkers(chain);
   threads = std::clamp(threads, 1, kMaxThreadsPerChain);
-  if (threads == 1) return;
+  if (threads == 1) return 1;
   auto workers = std::make_unique<ChainWorkers>();
   workers->parts = threads;
   workers->records = records;
-  for (int32_t part = 1; part < threads; ++part) {
-    workers->helpers.emplace_back(HelperLoop, std::ref(*workers), part);
+  try {
+    for (int32_t part = 1; part < threads; ++part)
+      workers->helpers.emplace_back(HelperLoop, std::ref(*workers), part);
+  } catch (const std::system_error& e) {
+    // The helpers already started are stopped and joined as the workers go.
+    if (failure != nullptr) *failure = e.code().message();
+    return 0;
   }
   chain.workers = std::move(workers);
+  return 1;
 }
 
 void StopChainWorkers(Chain& chain) { chain.workers.reset(); }

@@ -8,6 +8,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -72,8 +73,11 @@ struct ChainWorkers {
 // 1 .. kMaxThreadsPerChain; 1 means none). Call on the chain's own thread,
 // so the helpers inherit its scheduling priority. With records, each helper
 // enters its system id there while it runs and adds its processor time
-// after every job and as it ends.
-void StartChainWorkers(Chain& chain, int32_t threads, HelperRecords* records = nullptr);
+// after every job and as it ends. Returns 1, or 0 when the system would not
+// create every helper (a per-user process limit, say): then the chain has
+// no helpers and `failure`, when given, holds the system's reason.
+int StartChainWorkers(Chain& chain, int32_t threads, HelperRecords* records = nullptr,
+                      std::string* failure = nullptr);
 
 // Ends and joins the chain's helpers, if it has any.
 void StopChainWorkers(Chain& chain);

@@ -2,8 +2,9 @@
 // Running the mixora program in a child process under the limits of a
 // machine in trouble: a file-size limit that makes writes fail as a full disk
 // does (SIGXFSZ ignored, so the write returns EFBIG instead of killing), an
-// address-space limit that makes allocations fail, or another user's rights,
-// so that even a test run as root meets folders it may not write.
+// address-space limit that makes allocations fail, a limit on the user's
+// processes that makes new threads fail, or another user's rights, so that
+// even a test run as root meets folders it may not write.
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
@@ -23,6 +24,7 @@ namespace mixora::testing_support {
 struct ChildLimits {
   rlim_t fileSize = RLIM_INFINITY;      // bytes any one file may reach
   rlim_t addressSpace = RLIM_INFINITY;  // bytes of virtual memory
+  rlim_t processes = RLIM_INFINITY;     // processes and threads of the user (with asNobody)
   bool asNobody = false;                // drop root to the user "nobody"
 };
 
@@ -64,7 +66,10 @@ inline CliResult RunCliLimited(const std::string& folder, const std::vector<std:
     ::signal(SIGXFSZ, SIG_IGN);
     const rlimit size{limits.fileSize, limits.fileSize};
     const rlimit space{limits.addressSpace, limits.addressSpace};
-    if (::setrlimit(RLIMIT_FSIZE, &size) != 0 || ::setrlimit(RLIMIT_AS, &space) != 0) ::_exit(124);
+    const rlimit processes{limits.processes, limits.processes};
+    if (::setrlimit(RLIMIT_FSIZE, &size) != 0 || ::setrlimit(RLIMIT_AS, &space) != 0 ||
+        (limits.processes != RLIM_INFINITY && ::setrlimit(RLIMIT_NPROC, &processes) != 0))
+      ::_exit(124);
     std::vector<char*> argv{const_cast<char*>(MIXORA_CLI_PATH)};
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);

@@ -1,0 +1,54 @@
+// A user's process limit (ulimit -u) can leave no room for the threads a run
+// asks for. The run used to end in std::terminate (exit 134) with its chain
+// files half made, and the next run refused to go on. Now each chain that
+// cannot get its threads ends with the system's reason, and the next run,
+// with room, finishes every chain.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <string>
+
+#include "support/cli_runner.h"
+#include "support/limited_child.h"
+#include "support/short_example_run.h"
+#include "support/temp_folder.h"
+
+namespace mixora {
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::ChildLimits;
+using testing_support::CliResult;
+using testing_support::RunCliLimited;
+
+TEST(ThreadLimit, ChainsWithoutRoomForTheirThreadsEndSayingWhyAndResumeLater) {
+  const fs::path folder = testing_support::NewTempFolder("thread_limit");
+  testing_support::WriteShortExampleRun(folder);
+  // Tests run as root, whom no process limit binds: the run is the user
+  // nobody's, in a folder it may write.
+  ::chmod(folder.c_str(), 0777);
+  ChildLimits nobody;
+  nobody.asNobody = true;
+  const CliResult load = RunCliLimited(folder.string(), {"load", "tavrin.tcf", "--quiet"}, nobody);
+  ASSERT_EQ(load.exitCode, 0) << load.err;
+
+  ChildLimits tight = nobody;
+  tight.processes = 3;  // the program and its two chains, no helper
+  const CliResult limited = RunCliLimited(
+      folder.string(), {"run", "output/tavrin.rcf", "--all", "--threads-per-chain", "8"}, tight);
+  EXPECT_EQ(limited.exitCode, 1) << limited.err;
+  EXPECT_NE(limited.err.find("Resource temporarily unavailable"), std::string::npos) << limited.err;
+  EXPECT_EQ(limited.err.find("terminate called"), std::string::npos) << limited.err;
+
+  const CliResult again = RunCliLimited(
+      folder.string(), {"run", "output/tavrin.rcf", "--all", "--threads-per-chain", "8"}, nobody);
+  EXPECT_EQ(again.exitCode, 0) << again.err;
+  const CliResult status = RunCliLimited(folder.string(), {"status", "output/tavrin.rcf"}, nobody);
+  EXPECT_NE(status.out.find("4 of 4 chains finished"), std::string::npos) << status.out;
+  std::error_code ec;
+  fs::remove_all(folder, ec);
+}
+
+}  // namespace
+}  // namespace mixora
