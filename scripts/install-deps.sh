@@ -8,7 +8,9 @@ packages=(build-essential cmake zlib1g-dev libgtest-dev libgmock-dev libbenchmar
           # coverage-guided fuzzing of the readers
           clang-16 libfuzzer-16-dev libclang-rt-16-dev
           # the single-node cluster of the cluster test tier
-          slurmctld slurmd slurm-client munge)
+          slurmctld slurmd slurm-client munge
+          # the locale tests generate de_DE and tr_TR from these sources
+          locales)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -2,6 +2,8 @@
 // run's reports, on a machine with or without a display.
 #include <QApplication>
 #include <QByteArray>
+#include <QLocale>
+#include <clocale>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -59,7 +61,12 @@ std::unique_ptr<QApplication> StartQt() {
   static int argc = 1;
   static char name[] = "mixora";
   static char* argv[] = {name, nullptr};
-  return std::make_unique<QApplication>(argc, argv);
+  auto app = std::make_unique<QApplication>(argc, argv);
+  // Qt has switched the process to the user's locale; the command line keeps
+  // to the C locale, so its pictures and numbers are the same everywhere.
+  std::setlocale(LC_ALL, "C");
+  QLocale::setDefault(QLocale::c());
+  return app;
 }
 
 // The charts of a baseline self-assessment, from the tables assess wrote.

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "chart_pane_hookup.h"
+#include "engine_locale.h"
 #include "main_window.h"
 #include "window_picture.h"
 
@@ -28,6 +29,7 @@ void OnTerminate(int) {
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  mixora::gui::KeepEngineNumbersInTheCLocale();
   QApplication::setApplicationName("Mixora");
   QStringList args = QApplication::arguments();
   args.removeFirst();

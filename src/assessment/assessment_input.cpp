@@ -4,16 +4,17 @@
 #include <fstream>
 #include <set>
 
+#include "assessment/simulated_assessment.h"
+#include "core/c_locale.h"
 #include "core/log_buffer.h"
 #include "core/lookups.h"
 #include "core/paths.h"
-#include "input/baseline_reader.h"
-#include "input/control_file_kind.h"
-#include "input/load_control.h"
-#include "input/genepop_label.h"
 #include "formats/genepop_standard_import.h"
 #include "formats/genotype_table_import.h"
-#include "assessment/simulated_assessment.h"
+#include "input/baseline_reader.h"
+#include "input/control_file_kind.h"
+#include "input/genepop_label.h"
+#include "input/load_control.h"
 
 namespace mixora {
 
@@ -24,7 +25,7 @@ bool LooksLikeTable(const std::string& path) {
   std::string first;
   std::getline(in, first);
   std::transform(first.begin(), first.end(), first.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+                 [](char c) { return AsciiLower(c); });
   return first.find("sample_type") != std::string::npos;
 }
 

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <vector>
 
+#include "core/c_locale.h"
 #include "formats/genotype_table_import.h"
 
 namespace mixora {
@@ -59,7 +60,7 @@ bool Number(const Table& table, const DelimitedRow& row, std::size_t column, dou
   const std::string& text = row.fields[column];
   char* end = nullptr;
   errno = 0;
-  value = std::strtod(text.c_str(), &end);
+  value = StrtodC(text.c_str(), &end);
   if (text.empty() || end != text.c_str() + text.size() || errno == ERANGE) {
     error = At(table, row, "\"" + text + "\" is not a number");
     return false;

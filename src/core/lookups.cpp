@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "core/c_locale.h"
+
 namespace mixora {
 
 int FindValue(const int32_t* values, int count, int32_t value) {
@@ -18,9 +20,7 @@ int FindValue(const std::vector<int32_t>& values, int32_t value) {
 bool NamesEqual(const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
+    if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
   }
   return true;
 }

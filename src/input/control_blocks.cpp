@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "core/c_locale.h"
 #include "core/lookups.h"
 #include "input/block_lines.h"
 #include "input/input_file.h"
@@ -97,7 +98,7 @@ ErrorFlags CollectCharacters(const TextFile& file, bool spam, std::vector<Charac
 }
 
 bool IsTrueWord(const std::string& word) {
-  char first = static_cast<char>(std::toupper(static_cast<unsigned char>(word[0])));
+  char first = AsciiUpper(word[0]);
   return first == 'T' || first == '1' || first == 'Y';
 }
 

@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "core/c_locale.h"
 #include "core/error_flags.h"
 
 namespace mixora {
@@ -57,9 +58,7 @@ void LogLineRefusal(LogBuffer& log, const std::string& path, int lineNumber,
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
   if (text.size() < prefix.size()) return false;
   for (std::size_t i = 0; i < prefix.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(text[i])) !=
-        std::tolower(static_cast<unsigned char>(prefix[i])))
-      return false;
+    if (AsciiLower(text[i]) != AsciiLower(prefix[i])) return false;
   }
   return true;
 }

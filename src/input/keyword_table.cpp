@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "core/c_locale.h"
 #include "core/lookups.h"
 #include "input/line_scanner.h"
 
@@ -61,7 +62,7 @@ KeywordParse ParseIntegerValue(const std::string& value, char* field, std::size_
 
 KeywordParse ParseBooleanValue(const std::string& value, char* field, std::size_t) {
   if (value.empty()) return kParseFailed;
-  char first = static_cast<char>(std::toupper(static_cast<unsigned char>(value[0])));
+  char first = AsciiUpper(value[0]);
   WriteInt32(field, (first == 'T' || first == '1' || first == 'Y') ? 1 : 0);
   return kParseOk;
 }
@@ -69,7 +70,7 @@ KeywordParse ParseBooleanValue(const std::string& value, char* field, std::size_
 KeywordParse ParseRealValue(const std::string& value, char* field, std::size_t) {
   const char* start = value.c_str();
   char* end = nullptr;
-  double number = std::strtod(start, &end);
+  double number = StrtodC(start, &end);
   if (end == start) return kParseFailed;
   std::memcpy(field, &number, sizeof number);
   return kParseOk;

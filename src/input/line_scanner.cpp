@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "core/c_locale.h"
+
 namespace mixora {
 
 bool IsWhite(char c) {
@@ -40,7 +42,7 @@ bool ScanReal(const std::string& text, std::size_t& at, double& value) {
   if (at >= text.size()) return false;
   const char* start = text.c_str() + at;
   char* end = nullptr;
-  double number = std::strtod(start, &end);
+  double number = StrtodC(start, &end);
   if (end == start) return false;
   value = number;
   at += static_cast<std::size_t>(end - start);

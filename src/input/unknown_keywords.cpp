@@ -4,13 +4,11 @@
 #include <cstring>
 #include <vector>
 
+#include "core/c_locale.h"
 #include "core/lookups.h"
 
 namespace mixora {
 namespace {
-
-// Case folding of keyword letters must not follow the user's locale.
-char AsciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool StartsWithName(const std::string& line, const char* name) {
   const std::size_t length = std::strlen(name);

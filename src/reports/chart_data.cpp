@@ -5,6 +5,7 @@
 #include <cmath>
 #include <numeric>
 
+#include "core/lookups.h"
 #include "diagnostics/gelman_rubin.h"
 #include "reports/assignment_tally.h"
 #include "reports/composition_report.h"
@@ -13,14 +14,6 @@
 namespace mixora {
 namespace {
 
-bool SameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
 
 // Row positions ordered by value, largest first; ties keep row order.
 std::vector<int> LargestFirst(const std::vector<double>& values) {
@@ -143,7 +136,7 @@ int BuildTraceChart(const std::vector<std::string>& rowNames, const CompositionS
   std::vector<int> rows;
   if (!chosen.empty()) {
     for (uint32_t k = 0; k < all.rows && k < rowNames.size(); ++k)
-      if (SameName(rowNames[k], chosen)) rows.push_back(static_cast<int>(k));
+      if (NamesEqual(rowNames[k], chosen)) rows.push_back(static_cast<int>(k));
     if (rows.empty()) {
       error = "no stock or group is named \"" + chosen + "\"";
       return 0;

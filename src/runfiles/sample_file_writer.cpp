@@ -9,6 +9,7 @@
 #include <ctime>
 #include <string>
 
+#include "core/c_locale.h"
 #include "core/paths.h"
 #include "core/version.h"
 #include "runfiles/block_undo.h"
@@ -33,9 +34,7 @@ std::string LocalDateTime() {
   std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  char text[64];
-  std::strftime(text, sizeof text, "%b %d, %Y %H:%M:%S", &local);
-  return text;
+  return FormatDateTimeC(local);
 }
 
 const char* KindExtension(SampleKind kind) {

@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <ctime>
 
+#include "core/c_locale.h"
 #include "core/version.h"
 #include "input/control.h"
 #include "runfiles/baseline_priors.h"
@@ -48,9 +49,7 @@ std::string FormatDateTime() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   localtime_r(&now, &local);
-  char text[64];
-  std::strftime(text, sizeof text, "%b %d, %Y %H:%M:%S", &local);
-  return text;
+  return FormatDateTimeC(local);
 }
 
 std::string FormatDuration(uint64_t hundredths) {
