@@ -90,7 +90,9 @@ bool BiasCorrectMixture(const RunRecord& run, int replicates, int threads,
     std::cerr << "Bias correction of " << MixtureLabel(run) << ": " << replicates
               << " bootstrap re-estimates...\n";
   BiasCorrection result;
-  if (!BiasCorrectGroups(run, stockMean, replicates, threads, result, error)) {
+  if (!BiasCorrectGroups(run, stockMean, replicates, threads, result, error, &StopSignal())) {
+    // Stopped on request: nothing is written, and the caller says so.
+    if (Interrupted()) return false;
     PrintError("bias correction of " + MixtureLabel(run) + " failed: " + error);
     return false;
   }

@@ -25,8 +25,9 @@ int32_t DrawIndex(Mt19937State& mt, const std::vector<double>& cumulative) {
 }
 
 // One bootstrap mixture estimated again: the posterior mean by stock.
-bool Replicate(const RunRecord& run, const std::vector<double>& cumulativeStock, uint32_t seed,
-               std::vector<double>& stockMean) {
+// 1 when estimated, 0 when the chains could not run, -1 when stopped.
+int Replicate(const RunRecord& run, const std::vector<double>& cumulativeStock, uint32_t seed,
+              std::vector<double>& stockMean, const std::atomic<int>* stop) {
   const int32_t C = static_cast<int32_t>(run.alleleCount.size());
   const int32_t A = run.maxAlleles;
   Mt19937State mt;
@@ -54,9 +55,10 @@ bool Replicate(const RunRecord& run, const std::vector<double>& cumulativeStock,
     }
   }
   MemorySamples samples;
-  if (!RunChainsInMemory(copy, samples)) return false;
+  const int ran = RunChainsInMemory(copy, samples, stop);
+  if (ran != 1) return ran;
   stockMean = MeanProportions(samples);
-  return true;
+  return 1;
 }
 
 }  // namespace
@@ -89,7 +91,7 @@ int PosteriorMeanComposition(const RunRecord& run, std::vector<double>& stockMea
 
 int BiasCorrectGroups(const RunRecord& run, const std::vector<double>& stockMean,
                       int32_t replicates, int32_t threads, BiasCorrection& out,
-                      std::string& error) {
+                      std::string& error, const std::atomic<int>* stop) {
   const int32_t S = static_cast<int32_t>(run.stockId.size());
   if (static_cast<int32_t>(stockMean.size()) != S || S == 0) {
     error = "the composition does not match the run's stocks";
@@ -110,11 +112,12 @@ int BiasCorrectGroups(const RunRecord& run, const std::vector<double>& stockMean
   out.replicates = replicates;
   out.seed = static_cast<uint32_t>(run.settings.Seed1);
   std::vector<std::vector<double>> estimates(static_cast<std::size_t>(replicates));
-  std::vector<char> ok(static_cast<std::size_t>(replicates), 0);
+  std::vector<int> ok(static_cast<std::size_t>(replicates), 0);
   std::atomic<int32_t> next{0};
+  auto stopped = [stop] { return stop != nullptr && stop->load(std::memory_order_relaxed) != 0; };
   auto worker = [&]() {
-    for (int32_t b = next.fetch_add(1); b < replicates; b = next.fetch_add(1))
-      ok[b] = Replicate(run, cumulative, out.seed + static_cast<uint32_t>(b), estimates[b]) ? 1 : 0;
+    for (int32_t b = next.fetch_add(1); b < replicates && !stopped(); b = next.fetch_add(1))
+      ok[b] = Replicate(run, cumulative, out.seed + static_cast<uint32_t>(b), estimates[b], stop);
   };
   int32_t count = threads > 0 ? threads : static_cast<int32_t>(std::thread::hardware_concurrency());
   count = std::max(1, std::min(count, replicates));
@@ -122,8 +125,12 @@ int BiasCorrectGroups(const RunRecord& run, const std::vector<double>& stockMean
   for (int32_t t = 1; t < count; ++t) pool.emplace_back(worker);
   worker();
   for (std::thread& t : pool) t.join();
+  if (stopped()) {
+    error = "stopped";
+    return 0;
+  }
   for (int32_t b = 0; b < replicates; ++b) {
-    if (!ok[b]) {
+    if (ok[b] != 1) {
       error = "bootstrap replicate " + std::to_string(b + 1) + " could not be estimated";
       return 0;
     }

@@ -6,6 +6,7 @@
 // again with the run's own settings, and the corrected share is
 // 2 x estimate - mean of the bootstrap estimates, negatives set to 0 and the
 // shares renormalised.
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -36,10 +37,11 @@ int PosteriorMeanComposition(const RunRecord& run, std::vector<double>& stockMea
 // the missing gene copies of the mixture fish in its place. Replicates run
 // side by side on `threads` threads (0: one per processor); each has its own
 // generator, so the result is the same for any number of threads. Returns 1,
-// or 0 with error.
+// or 0 with error. When `stop` turns non-zero every replicate ends within
+// an iteration and 0 comes back with error "stopped".
 int BiasCorrectGroups(const RunRecord& run, const std::vector<double>& stockMean,
                       int32_t replicates, int32_t threads, BiasCorrection& out,
-                      std::string& error);
+                      std::string& error, const std::atomic<int>* stop = nullptr);
 
 std::string FormatBiasCorrectionText(const RunRecord& run, const BiasCorrection& result);
 // mixture,level,group,estimate,bootstrap_mean,corrected

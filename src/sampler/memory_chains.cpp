@@ -10,7 +10,7 @@
 
 namespace mixora {
 
-int RunChainsInMemory(const RunRecord& run, MemorySamples& out) {
+int RunChainsInMemory(const RunRecord& run, MemorySamples& out, const std::atomic<int>* stop) {
   const RunSettings& settings = run.settings;
   const int32_t S = static_cast<int32_t>(run.stockId.size());
   if (run.fishCount <= 0 || S == 0) return 0;
@@ -57,6 +57,10 @@ int RunChainsInMemory(const RunRecord& run, MemorySamples& out) {
       if (RunIteration(*chain) == 0) {
         ReleaseSamplerArrays(*chain);
         return 0;
+      }
+      if (stop != nullptr && stop->load(std::memory_order_relaxed) != 0) {
+        ReleaseSamplerArrays(*chain);
+        return -1;
       }
       if (t % thin != 0) continue;
       if (record >= discard && record < length) {

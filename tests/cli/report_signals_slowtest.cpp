@@ -117,6 +117,48 @@ TEST_P(ReportStop, EndsWith130AndLeavesEarlierReportsWhole) {
   EXPECT_EQ(after.size(), before.size());
 }
 
+// The bootstrap of --bias-correct re-estimates the mixture hundreds of times;
+// it used to run all of them after a SIGTERM and then write its tables.
+TEST(BiasCorrectStop, StopsWithinAReplicateAndWritesNothing) {
+  testing_support::ScopedTempFolder folder("bias_stop");
+  PrepareReportedRun(folder.path());
+  if (HasFatalFailure()) return;
+  const auto before = Snapshot(folder.path());
+  int err[2];
+  ASSERT_EQ(::pipe(err), 0);
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int null = ::open("/dev/null", O_RDWR);
+    if (::chdir(folder.path().c_str()) != 0 || null < 0) ::_exit(126);
+    ::dup2(null, 0);
+    ::dup2(null, 1);
+    ::dup2(err[1], 2);
+    ::close(err[0]);
+    ::execl(MIXORA_CLI_PATH, MIXORA_CLI_PATH, "report", "output/tavrin.rcf", "--mixture", "1",
+            "--kind", "compositions", "--bias-correct", "--bootstrap", "100000", "--overwrite",
+            static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(err[1]);
+  // The bootstrap has begun once its line is out.
+  std::string text;
+  char buffer[256];
+  for (ssize_t got; text.find("bootstrap re-estimates") == std::string::npos &&
+                    (got = ::read(err[0], buffer, sizeof buffer)) > 0;)
+    text.append(buffer, static_cast<std::size_t>(got));
+  ASSERT_EQ(::kill(pid, SIGTERM), 0);
+  const auto signalled = std::chrono::steady_clock::now();
+  text += DrainPipe(err[0]);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  EXPECT_LT(std::chrono::steady_clock::now() - signalled, std::chrono::seconds(10));
+  ASSERT_TRUE(WIFEXITED(status)) << text;
+  EXPECT_EQ(WEXITSTATUS(status), 130) << text;
+  const auto after = Snapshot(folder.path());
+  for (const auto& [name, bytes] : after)
+    EXPECT_TRUE(before.count(name) && before.at(name) == bytes) << name << " was written";
+}
+
 INSTANTIATE_TEST_SUITE_P(Signals, ReportStop,
                          ::testing::Values(StopCase{"SIGINT", SIGINT}, StopCase{"SIGTERM", SIGTERM},
                                            StopCase{"SIGHUP", SIGHUP}),
