@@ -58,6 +58,8 @@ void PrintTable(const CleanupTable& table, const CleanupChecks& checks) {
               FormatSizeText(table.total.bytes).c_str());
   std::printf("     %-32s %8u %11s\n", "Total to clean:", table.toClean.count,
               FormatSizeText(table.toClean.bytes).c_str());
+  const std::string running = RunningChainsNote(table);
+  if (!running.empty()) std::printf("\n%s\n", running.c_str());
   std::fflush(stdout);
 }
 
@@ -134,7 +136,8 @@ void RegisterCleanupCommand(CLI::App& app, int& exitCode) {
       ->required();
   command->add_option("--kind,--kinds", options->kinds,
                       "Kinds to delete, by extension: sta,ise,rst,sum,txt,csv,log,rcf "
-                      "(default: all eight; .dbp files are never deleted)");
+                      "(default: all eight; .dbp files are never deleted, nor the files of chains "
+                      "a process is running now, which are named)");
   command->add_flag("--dry-run", options->dryRun,
                     "Only show the counts and sizes, and list the files that would be deleted");
   command->add_flag("--yes", options->yes, "Delete without asking for confirmation");

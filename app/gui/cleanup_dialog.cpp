@@ -52,6 +52,10 @@ CleanupDialog::CleanupDialog(QWidget* parent, const std::string& folder) : QDial
     grid->addWidget(sizes_[k], row, 2, Qt::AlignRight);
   }
   layout->addLayout(grid);
+  running_ = new QLabel(this);
+  running_->setObjectName("runningChains");
+  running_->setWordWrap(true);
+  layout->addWidget(running_);
   auto* buttons = new QHBoxLayout;
   clean_ = new QPushButton("Clean", this);
   auto* close = new QPushButton("Close", this);
@@ -79,6 +83,9 @@ void CleanupDialog::refresh() {
   show(kCleanupKindCount, table.total);
   show(kCleanupKindCount + 1, table.toClean);
   clean_->setEnabled(table.toClean.count != 0);
+  const std::string note = RunningChainsNote(table);
+  running_->setText(QString::fromStdString(note));
+  running_->setVisible(!note.empty());
 }
 
 void CleanupDialog::clean() {

@@ -28,6 +28,9 @@ class CleanupDialog : public QDialog {
   // "Total:" and "Total to clean:".
   QString countText(int row) const;
   QString sizeText(int row) const;
+  // The line naming running chains whose files are left alone; hidden when
+  // none runs.
+  QLabel* runningNote() const { return running_; }
 
  private:
   std::string folder_;
@@ -35,6 +38,7 @@ class CleanupDialog : public QDialog {
   std::array<QLabel*, kCleanupKindCount + 2> counts_{};
   std::array<QLabel*, kCleanupKindCount + 2> sizes_{};
   QPushButton* clean_ = nullptr;
+  QLabel* running_ = nullptr;
 };
 
 }  // namespace mixora::gui

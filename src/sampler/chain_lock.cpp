@@ -33,6 +33,14 @@ int LockChainFile(const std::string& path) {
   return kChainLockFailed;
 }
 
+bool ChainLockHeld(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return false;
+  const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  ::close(fd);
+  return held;
+}
+
 void UnlockChainFile(int& fd, const std::string& path) {
   if (fd < 0) return;
   ::unlink(path.c_str());

@@ -15,6 +15,10 @@ inline constexpr int kChainLockFailed = -2; // the file could not be made (errno
 // or kChainLockBusy / kChainLockFailed.
 int LockChainFile(const std::string& path);
 
+// True while a process holds the lock at path. Looks without taking it and
+// without making the file.
+bool ChainLockHeld(const std::string& path);
+
 // Removes the lock file and lets it go; fd becomes -1. Nothing for fd < 0.
 void UnlockChainFile(int& fd, const std::string& path);
 

@@ -8,8 +8,9 @@
 
 #include "core/lookups.h"
 #include "core/paths.h"
-#include "runfiles/run_control_reader.h"
 #include "input/genepop_convert.h"
+#include "runfiles/run_control_reader.h"
+#include "sampler/chain_lock.h"
 
 namespace mixora {
 
@@ -141,6 +142,16 @@ void AddRunInputs(const std::string& rcfPath, CleanupGuard& guard) {
   if (!control.empty()) guard.logStems.push_back(StemOf(FileNameOf(control)));
 }
 
+// "<title>_NN.Sta", "<title>_NN.tmp.Rst", "<title>_NN_ASCII.Ise": the files
+// a chain writes, and their conversions.
+bool OfRunningChain(const std::string& name, const CleanupGuard& guard) {
+  for (const std::string& stem : guard.runningChains)
+    if (name.size() > stem.size() && NamesEqual(name.substr(0, stem.size()), stem) &&
+        (name[stem.size()] == '.' || name[stem.size()] == '_'))
+      return true;
+  return false;
+}
+
 struct FolderEntry {
   std::filesystem::path path;
   uint64_t bytes = 0;
@@ -159,6 +170,7 @@ std::vector<FolderEntry> ListKind(const std::string& folder, const std::string& 
     const std::string name = entry.path().filename().string();
     if (!HasExtension(name, extension)) continue;
     if (HasName(guard.inputNames, name) || !IsRunOutputName(name, guard)) continue;
+    if (OfRunningChain(name, guard)) continue;
     uint64_t size = entry.file_size(entryError);
     if (entryError) continue;
     files.push_back({entry.path(), size});
@@ -193,6 +205,10 @@ CleanupGuard BuildCleanupGuard(const std::string& folder) {
     std::error_code entryError;
     if (!entry.is_regular_file(entryError)) continue;
     const std::string name = entry.path().filename().string();
+    if (HasExtension(name, "lock")) {
+      if (ChainLockHeld(entry.path().string())) guard.runningChains.push_back(StemOf(name));
+      continue;
+    }
     if (!HasExtension(name, "rcf")) continue;
     guard.logStems.push_back(StemOf(name));
     AddRunInputs(entry.path().string(), guard);
@@ -242,6 +258,8 @@ CleanupTable RefreshCleanup(const std::string& folder, const CleanupChecks& chec
   CleanupTable table;
   table.folder = folder;
   const CleanupGuard guard = BuildCleanupGuard(folder);
+  table.runningChains = guard.runningChains;
+  std::sort(table.runningChains.begin(), table.runningChains.end());
   for (int k = 0; k < kCleanupKindCount; ++k) {
     ScanWithGuard(folder, kCleanupKinds[k].extension, false, guard, table.rows[k]);
     table.total.count += table.rows[k].count;
@@ -263,6 +281,24 @@ void CleanFiles(const std::string& folder, const CleanupChecks& checked) {
     FileTally unused;
     ScanWithGuard(folder, kCleanupKinds[k].extension, true, guard, unused);
   }
+  // A lock nobody holds is a killed process's leftover; taking it first
+  // keeps a chain that starts meanwhile from losing its own.
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.empty() ? "." : folder, ec)) {
+    const std::string path = entry.path().string();
+    if (!HasExtension(entry.path().filename().string(), "lock")) continue;
+    int fd = LockChainFile(path);
+    if (fd >= 0) UnlockChainFile(fd, path);
+  }
+}
+
+std::string RunningChainsNote(const CleanupTable& table) {
+  if (table.runningChains.empty()) return "";
+  std::string names;
+  for (const std::string& stem : table.runningChains) names += (names.empty() ? "" : ", ") + stem;
+  return "Left alone: the files of " + std::to_string(table.runningChains.size()) + " running chain" +
+         (table.runningChains.size() == 1 ? "" : "s") + " (" + names +
+         "); stop the run, or let it finish, to clean them";
 }
 
 }  // namespace mixora

@@ -38,6 +38,9 @@ struct CleanupGuard {
   // Stems of the folder's run control files and of the control files they
   // name: "<stem>.log" is the log of a load.
   std::vector<std::string> logStems;
+  // Chains that a process is running now ("<title>_NN", from their held
+  // lock files): their files are in use and are left alone.
+  std::vector<std::string> runningChains;
 };
 
 CleanupGuard BuildCleanupGuard(const std::string& folder);
@@ -76,6 +79,7 @@ struct CleanupTable {
   std::array<FileTally, kCleanupKindCount> rows{};
   FileTally total;
   FileTally toClean;
+  std::vector<std::string> runningChains;  // left out of every count, see CleanupGuard
 };
 
 // The check marks of a fresh cleanup: every deletable kind.
@@ -87,7 +91,13 @@ std::string CleanupFolderOf(const std::string& runControlPath);
 // Rescans every kind with deletion off.
 CleanupTable RefreshCleanup(const std::string& folder, const CleanupChecks& checked);
 
-// Deletes the files of every checked, deletable kind.
+// Deletes the files of every checked, deletable kind, except those of
+// running chains, and the lock files that no process holds any more (left
+// by a process that was killed).
 void CleanFiles(const std::string& folder, const CleanupChecks& checked);
+
+// "" when no chain of the folder runs; otherwise the line that says which
+// chains' files were left alone and why.
+std::string RunningChainsNote(const CleanupTable& table);
 
 }  // namespace mixora

@@ -4,7 +4,9 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
+#include "sampler/chain_lock.h"
 #include "support/tool_run_loading.h"
 #include "support/tool_test_files.h"
 
@@ -89,6 +91,44 @@ TEST(Cleanup, DeletesOnlyCheckedKindsAndNeverTheRunKey) {
   FileTally tally;
   ScanFileKind(dir.path(), "dbp", true, tally);
   EXPECT_TRUE(std::filesystem::exists(dir / "run.dbp"));
+}
+
+// Cleaning during a run used to delete the live files of its chains, and the
+// run still said it had completed. A chain's lock, while a process holds it,
+// keeps its files out of every count and every deletion.
+TEST(Cleanup, FilesOfRunningChainsAreLeftAloneAndStaleLocksGo) {
+  ScratchFolder dir;
+  MakeRunFolder(dir);
+  WriteFile(dir / "Run_POP_01_01.Ise", std::string(500, 'i'));
+  WriteFile(dir / "Run_POP_01_01.tmp.Rst", "r");
+  const std::string held = dir / "Run_POP_01_01.lock";
+  int fd = LockChainFile(held);
+  ASSERT_GE(fd, 0);
+  WriteFile(dir / "Run_POP_01_02.lock", "");  // its process was killed
+
+  CleanupChecks all = DefaultCleanupChecks();
+  CleanupTable table = RefreshCleanup(dir.path(), all);
+  EXPECT_EQ(table.rows[0].count, 2u);  // Run_POP_01_02.sta, Run_POP_02_01.STA
+  EXPECT_EQ(table.rows[1].count, 0u);
+  EXPECT_EQ(table.runningChains, std::vector<std::string>{"Run_POP_01_01"});
+  EXPECT_EQ(RunningChainsNote(table),
+            "Left alone: the files of 1 running chain (Run_POP_01_01); stop the run, or let it "
+            "finish, to clean them");
+  for (const CleanupFile& file : ListFilesToClean(dir.path(), all))
+    EXPECT_EQ(file.path.find("Run_POP_01_01"), std::string::npos) << file.path;
+
+  CleanFiles(dir.path(), all);
+  for (const char* kept : {"Run_POP_01_01.Sta", "Run_POP_01_01.Ise", "Run_POP_01_01.tmp.Rst",
+                           "Run_POP_01_01.lock"})
+    EXPECT_TRUE(std::filesystem::exists(dir / kept)) << kept;
+  EXPECT_FALSE(std::filesystem::exists(dir / "Run_POP_01_02.sta"));
+  EXPECT_FALSE(std::filesystem::exists(dir / "Run_POP_01_02.lock"));
+
+  UnlockChainFile(fd, held);
+  CleanupTable after = RefreshCleanup(dir.path(), all);
+  EXPECT_TRUE(after.runningChains.empty());
+  EXPECT_EQ(RunningChainsNote(after), "");
+  EXPECT_EQ(after.rows[1].count, 1u);
 }
 
 TEST(Cleanup, LargeFileSizeAndUnreadableFolder) {
