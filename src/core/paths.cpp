@@ -45,4 +45,15 @@ bool FileExists(const std::string& path) {
   return std::filesystem::is_regular_file(path, ec);
 }
 
+bool SameFile(const std::string& a, const std::string& b) {
+  if (a.empty() || b.empty()) return false;
+  std::error_code ec;
+  if (std::filesystem::equivalent(a, b, ec)) return true;
+  std::filesystem::path pa = std::filesystem::weakly_canonical(a, ec);
+  if (ec) return a == b;
+  std::filesystem::path pb = std::filesystem::weakly_canonical(b, ec);
+  if (ec) return a == b;
+  return pa == pb;
+}
+
 }  // namespace mixora

@@ -23,4 +23,9 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 
 bool FileExists(const std::string& path);
 
+// True when a and b name the same file: the same file on disk, or, for a file
+// not yet made, the same path once "." and ".." and links are resolved.
+// Never for an empty name.
+bool SameFile(const std::string& a, const std::string& b);
+
 }  // namespace mixora

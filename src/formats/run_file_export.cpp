@@ -2,9 +2,12 @@
 
 #include <cstdio>
 #include <functional>
+#include <string>
+#include <utility>
+#include <vector>
 
-#include "core/paths.h"
 #include "core/file_helpers.h"
+#include "core/paths.h"
 #include "formats/format_writers.h"
 
 namespace mixora {
@@ -33,12 +36,33 @@ bool WriteOne(const Interaction& ui, const std::string& path, bool& overwriteAll
 int ConvertRunFiles(const Interaction& ui, const RunFileChoices& choices, const RunRecord& source,
                     const std::string& outputName, bool& overwriteAll,
                     std::vector<std::string>* written) {
+  // Not even "Yes to All" may replace an input of the run being written out:
+  // its control file, baseline or mixture (a name as stored at load time, or
+  // found beside the control file).
+  const std::string control = GetField(source.settings.ControlFilePath);
+  std::vector<std::string> inputs = {control};
+  for (const std::string& name :
+       {GetField(source.settings.BaselineFile), GetField(source.settings.MixtureFile)}) {
+    inputs.push_back(name);
+    inputs.push_back(ResolveBesideControlFile(control, name));
+  }
+  const bool mixora = choices.controlFormat == ControlChoice::kMixora;
+  for (const auto& [chosen, extension] : {std::pair{choices.control, mixora ? "tcf" : "ctl"},
+                                          std::pair{choices.baseline, "bse"},
+                                          std::pair{choices.mixture, "mix"}}) {
+    const std::string path = ReplaceExtension(outputName, extension);
+    for (const std::string& input : inputs) {
+      if (!chosen || !SameFile(path, input)) continue;
+      ShowMessage(ui, kMbIconError, "Cannot write to %s: it is an input file of the run; choose "
+                  "another output name", path.c_str());
+      return 0;
+    }
+  }
   RunRecord run = source;
   SetField(run.settings.BaselineFile, ReplaceExtension(outputName, "bse"));
   SetField(run.settings.MixtureFile, ReplaceExtension(outputName, "mix"));
   bool all = true;
   if (choices.control) {
-    bool mixora = choices.controlFormat == ControlChoice::kMixora;
     all &= WriteOne(ui, ReplaceExtension(outputName, mixora ? "tcf" : "ctl"), overwriteAll,
                     [&](std::FILE* f) {
                       return mixora ? WriteRunTextControlFile(run, "", f)

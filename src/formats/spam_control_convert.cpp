@@ -26,14 +26,6 @@ std::string CompletedPath(const std::string& controlPath, const std::string& val
   return ec ? ResolveBesideControlFile(controlPath, value) : full.lexically_normal().string();
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  std::error_code ec;
-  if (std::filesystem::equivalent(a, b, ec)) return true;
-  auto pa = std::filesystem::weakly_canonical(a, ec);
-  auto pb = std::filesystem::weakly_canonical(b, ec);
-  return !ec && pa == pb;
-}
-
 // The flags' text and the first log line that points at a line of a file
 // or names what is missing, so a failure can be found without the log.
 std::string ConversionFailure(const std::string& log, ErrorFlags flags) {

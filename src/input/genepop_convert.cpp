@@ -44,17 +44,6 @@ int32_t PositionOf(const std::vector<int32_t>& list, int32_t code) {
 // any byte did not reach it.
 bool Finish(PendingFile& out) { return CommitPendingFile(out) == 1; }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  if (a.empty() || b.empty()) return false;
-  std::error_code ec;
-  if (std::filesystem::equivalent(a, b, ec)) return true;
-  std::filesystem::path pa = std::filesystem::weakly_canonical(a, ec);
-  if (ec) return a == b;
-  std::filesystem::path pb = std::filesystem::weakly_canonical(b, ec);
-  if (ec) return a == b;
-  return pa == pb;
-}
-
 // A name beside the control file is written bare so the control file keeps
 // working when the folder is moved; any other name is written as given.
 std::string NameForControlFile(const std::string& controlPath, const std::string& name) {

@@ -13,17 +13,12 @@ namespace mixora {
 
 namespace {
 
-bool SameFile(const std::string& a, const std::string& b) {
-  if (a == b) return true;
-  std::error_code ec;
-  return !a.empty() && !b.empty() && std::filesystem::equivalent(a, b, ec);
-}
-
 // Takes the stored path when it names the same file as the fresh one, so the
 // byte comparison that follows sees only real differences.
 template <std::size_t N>
 void AdoptStoredPath(char (&fresh)[N], const char (&stored)[N]) {
-  if (SameFile(GetField(fresh), GetField(stored))) std::memcpy(fresh, stored, N);
+  const std::string a = GetField(fresh), b = GetField(stored);
+  if (a == b || SameFile(a, b)) std::memcpy(fresh, stored, N);
 }
 
 }  // namespace

@@ -140,6 +140,37 @@ TEST(ConvertRunFiles, ExistingFilesAreReplacedOnlyAfterAskingAndYesToAllHolds) {
   EXPECT_NE(ReadFile(dir / "run.mix"), "old");
 }
 
+// `export -o tavrin --overwrite` used to replace the run's own control file
+// and baseline. No answer, "Yes to All" included, lets an output replace an
+// input of the run it writes out.
+TEST(ConvertRunFiles, NeverReplacesAnInputOfTheRun) {
+  ScratchFolder dir;
+  for (const char* name : {"run.tcf", "stocks.bse", "fish.mix"}) WriteFile(dir / name, "input");
+  RunRecord run = TinyRun();
+  SetField(run.settings.ControlFilePath, (dir / "run.tcf").c_str());
+  SetField(run.settings.BaselineFile, "stocks.bse");  // beside the control file
+  SetField(run.settings.MixtureFile, (dir / "fish.mix").c_str());
+  struct Case {
+    std::string output;
+    std::string refused;
+  } cases[] = {
+      {dir / "run.rcf", dir / "run.tcf"},
+      {dir / "stocks.x", dir / "stocks.bse"},
+      {dir / "fish", dir / "fish.mix"},
+  };
+  for (const Case& c : cases) {
+    ScriptedUi yes;
+    yes.answers = {kIdYesToAll, kIdYesToAll, kIdYesToAll};
+    bool overwriteAll = true;
+    EXPECT_EQ(ConvertRunFiles(yes.ui, RunFileChoices{}, run, c.output, overwriteAll), 0) << c.output;
+    ASSERT_EQ(yes.asked.size(), 1u) << c.output;
+    EXPECT_EQ(yes.asked[0], "Cannot write to " + c.refused +
+                                ": it is an input file of the run; choose another output name");
+    for (const char* name : {"run.tcf", "stocks.bse", "fish.mix"})
+      EXPECT_EQ(ReadFile(dir / name), "input") << c.output << " " << name;
+  }
+}
+
 TEST(FileHelpers, CheckWritableTellsWritableFromReadOnlyAndUncreatable) {
   ScratchFolder dir;
   WriteFile(dir / "plain.txt", "x");
