@@ -161,7 +161,8 @@ void RegisterRunCommand(CLI::App& app, int& exitCode) {
   command->add_flag("--rerun", options->rerun,
                     "Start the chains afresh instead of resuming them from their restart files");
   command->add_option("--reps", options->reps,
-                      "Run the chains to this many iterations (not below the run's current number of reps)")
+                      "Run the chains to this many iterations (not below the run's current number of "
+                      "reps); kept in their restart files as the mixture's end for every later run")
       ->check(CLI::PositiveNumber);
   AddThreadsPerChainOption(*command, options->threadsPerChain);
   AddCommonOptions(*command, options->common);
