@@ -57,11 +57,11 @@ std::string SummaryHeadText(RunRecord& run) {
   return text;
 }
 
-// What a summary's head was written from, kept beside it ("<title>_Inputs.Txt")
+// What a summary's head was written from, kept beside it ("<title>_Inputs.Sum")
 // so that its fixed layout stays as it is.
 std::string SummaryInputsPath(const std::string& summaryPath) {
   const std::size_t dot = summaryPath.rfind('.');
-  return summaryPath.substr(0, dot) + "_Inputs.Txt";
+  return summaryPath.substr(0, dot) + "_Inputs.Sum";
 }
 
 std::string SummaryInputsText(const RunRecord& run) {

@@ -62,7 +62,7 @@ TEST_F(ChangedInputs, OldChainsOfChangedInputsAreRefusedUntilRerun) {
   Expect({"report", "out/small.rcf", "--quiet"}, 0);
   const std::string oldReport = Output("Small te_POP_01_SCs.Txt");
   const std::string oldSamples = Output("Small te_POP_01_01.Ise");
-  const std::string oldInputs = Output("Small te_POP_01_Inputs.Txt");
+  const std::string oldInputs = Output("Small te_POP_01_Inputs.Sum");
   ASSERT_FALSE(oldReport.empty());
   EXPECT_EQ(oldInputs.rfind("Run control file: small.rcf\r\nInputs: ", 0), 0u) << oldInputs;
 
@@ -95,7 +95,7 @@ TEST_F(ChangedInputs, OldChainsOfChangedInputsAreRefusedUntilRerun) {
 
   Expect({"run", "out/small.rcf", "--mixture", "1", "--rerun", "--overwrite", "--quiet"}, 0);
   // The summary was started afresh for the new inputs, and says so.
-  EXPECT_NE(Output("Small te_POP_01_Inputs.Txt"), oldInputs);
+  EXPECT_NE(Output("Small te_POP_01_Inputs.Sum"), oldInputs);
   Expect({"report", "out/small.rcf", "--overwrite", "--quiet"}, 0);
   EXPECT_NE(Output("Small te_POP_01_SCs.Txt"), oldReport);
   CliResult status = Expect({"status", "out/small.rcf"}, 0);
