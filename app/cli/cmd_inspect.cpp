@@ -18,6 +18,7 @@
 #include "runfiles/sample_block.h"
 #include "runfiles/sample_file_header.h"
 #include "runfiles/sample_file_reader.h"
+#include "runfiles/run_fingerprint.h"
 #include "sampler/restart_file.h"
 
 namespace mixora::cli {
@@ -31,8 +32,9 @@ struct InspectOptions {
 
 enum class FileKind { kMissing, kRunControl, kSample, kRestart, kGraph };
 
-// Sample and restart files share their magic; a restart file follows it
-// with 24 zero bytes where a sample file keeps its non-zero block capacity.
+// Sample and restart files share their magic; a restart file keeps zeros in
+// bytes 24 to 31, where a sample file keeps its element size (2 or 4). Its
+// bytes 8 to 23 hold the chain's inputs fingerprint and owner, or zeros.
 FileKind DetectKind(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return FileKind::kMissing;
@@ -41,7 +43,7 @@ FileKind DetectKind(const std::string& path) {
   std::size_t got = static_cast<std::size_t>(in.gcount());
   if (got >= kMagicSize && std::memcmp(head, kGraphFileMagic, kMagicSize) == 0) return FileKind::kGraph;
   if (got >= kMagicSize && std::memcmp(head, kSampleFileMagic, kMagicSize) == 0) {
-    bool zeros = got == sizeof head && std::all_of(head + kMagicSize, head + sizeof head,
+    bool zeros = got == sizeof head && std::all_of(head + 24, head + sizeof head,
                                                    [](uint8_t b) { return b == 0; });
     return zeros ? FileKind::kRestart : FileKind::kSample;
   }
@@ -223,7 +225,9 @@ bool InspectRestart(const std::string& path) {
   PrintBlock("Chain", {Printf("Iteration:           %d of %d", v.iteration, v.endIteration),
                        Printf("Seeds:               %d, %d", v.seed1, v.seed2),
                        Printf("Assignment records:  %d", v.assignmentTotal),
-                       Printf("Composition records: %d", v.compositionTotal)});
+                       Printf("Composition records: %d", v.compositionTotal),
+                       "Inputs:              " +
+                           (v.inputs != 0 ? FingerprintText(v.inputs) : std::string("not recorded"))});
   return true;
 }
 

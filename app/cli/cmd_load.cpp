@@ -14,6 +14,7 @@
 #include "runfiles/run_control_match.h"
 #include "runfiles/run_control_reader.h"
 #include "runfiles/run_control_writer.h"
+#include "sampler/chain_lock.h"
 
 namespace mixora::cli {
 
@@ -82,6 +83,9 @@ std::string WriteRun(const LoadOptions& options, Preparation& prep, const Intera
     reused = true;
     return "";
   }
+  if (const std::string lock = RunningChainLock(rcfPath); !lock.empty())
+    return "cannot replace " + rcfPath + ": its chains are running (" + lock +
+           " is held); stop them first, or write this run elsewhere with -o";
   bool yesToAll = false;
   if (FileExists(rcfPath) && !AskOverwrite(ui, rcfPath, yesToAll))
     return rcfPath + " exists and was not overwritten (use --overwrite to replace it)";

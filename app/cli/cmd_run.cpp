@@ -17,6 +17,7 @@
 #include "runfiles/summary_file.h"
 #include "sampler/chain_progress.h"
 #include "sampler/mixture_runner.h"
+#include "sampler/restart_file.h"
 #include "stop_signals.h"
 
 namespace mixora::cli {
@@ -74,11 +75,17 @@ int RunRun(RunOptions& options) {
       for (int p = 0; p < whole->mixtureCount; ++p)
         if (MixtureFishCount(*whole, p) > 0) asked.push_back(p);
     bool complete = !asked.empty();
-    for (int p : asked) complete = complete && MixtureAlreadyComplete(options.rcfPath, p);
+    std::vector<int32_t> targets;
+    for (int p : asked) {
+      int32_t target = 0;
+      complete = complete && MixtureAlreadyComplete(options.rcfPath, p, &target);
+      targets.push_back(target);
+    }
     if (complete) {
-      for (int p : asked)
-        std::cout << "Mixture " << p + 1 << " (" << RunTitleFor(whole->mixtureTitle, p)
-                  << "): already complete at " << whole->settings.NumberOfReps
+      for (std::size_t i = 0; i < asked.size(); ++i)
+        std::cout << "Mixture " << asked[i] + 1 << " ("
+                  << RunTitleFor(whole->mixtureTitle, asked[i]) << "): already complete at "
+                  << targets[i]
                   << " iterations; use --reps N to extend or --rerun to start afresh\n";
       return 0;
     }
@@ -111,11 +118,10 @@ int RunRun(RunOptions& options) {
     if (m.failedChain >= 0) {
       const std::string chain = std::to_string(m.failedChain + 1);
       if (m.restartRefused)
-        PrintError(mixture + "chain " + chain +
-                   " was not started because its restart file was refused (see above); "
-                   "nothing of it was changed. `mixora run " + options.rcfPath + " --mixture " +
-                   std::to_string(m.mixture + 1) + " --chains " + chain +
-                   " --rerun` starts that chain afresh, discarding its samples");
+        PrintError(mixture + RefusedRestartText(m.failedChain,
+                                                "`mixora run " + options.rcfPath + " --mixture " +
+                                                    std::to_string(m.mixture + 1) + " --chains " +
+                                                    chain + " --rerun`"));
       else
         PrintError(mixture + "chain " + chain + " could not be started (see above)");
     }
@@ -155,7 +161,8 @@ void RegisterRunCommand(CLI::App& app, int& exitCode) {
   command->add_flag("--rerun", options->rerun,
                     "Start the chains afresh instead of resuming them from their restart files");
   command->add_option("--reps", options->reps,
-                      "Run the chains to this many iterations (not below the run's current number of reps)")
+                      "Run the chains to this many iterations (not below the run's current number of "
+                      "reps); kept in their restart files as the mixture's end for every later run")
       ->check(CLI::PositiveNumber);
   AddThreadsPerChainOption(*command, options->threadsPerChain);
   AddCommonOptions(*command, options->common);

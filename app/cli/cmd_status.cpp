@@ -36,13 +36,17 @@ int RunStatusCommand(const StatusOptions& options) {
     PrintError("cannot read " + options.rcfPath);
     return 1;
   }
-  int finished = 0, total = 0, damaged = 0;
+  int finished = 0, total = 0, damaged = 0, stale = 0;
   std::cout << options.rcfPath << ": " << status.mixtures.size() << " mixture"
             << (status.mixtures.size() == 1 ? "" : "s") << ", " << status.numberOfChains
             << " chain" << (status.numberOfChains == 1 ? "" : "s") << " each, "
             << status.numberOfReps << " reps\n";
   for (const MixtureStatus& mixture : status.mixtures) {
     std::cout << "\nMixture " << mixture.mixture + 1 << " (" << mixture.runTitle << ")";
+    // An extension outlives the run that made it, so the mixture's own end
+    // is said wherever it differs from the file's.
+    if (mixture.hasFish && mixture.target != status.numberOfReps)
+      std::cout << ", run to " << mixture.target << " reps";
     if (!mixture.hasFish) {
       std::cout << ": not run, every fish was left out at load\n";
       continue;
@@ -59,14 +63,21 @@ int RunStatusCommand(const StatusOptions& options) {
                    std::to_string(chain.chain + 1) + " is damaged: " + chain.problem);
         ++damaged;
       }
+      if (chain.state == ChainState::kStale) {
+        std::cout << "         " << chain.problem << "\n";
+        PrintError("mixture " + std::to_string(mixture.mixture + 1) + ", chain " +
+                   std::to_string(chain.chain + 1) + ": " + chain.problem);
+        ++stale;
+      }
       ++total;
       if (chain.state == ChainState::kFinished) ++finished;
     }
   }
   std::cout << "\n" << finished << " of " << total << " chains finished";
   if (damaged > 0) std::cout << ", " << damaged << " damaged";
+  if (stale > 0) std::cout << ", " << stale << " from other inputs";
   std::cout << "\n" << std::flush;
-  return damaged > 0 ? 1 : 0;
+  return damaged + stale > 0 ? 1 : 0;
 }
 
 }  // namespace
@@ -80,7 +91,8 @@ void RegisterStatusCommand(CLI::App& app, int& exitCode) {
   command->add_option("RUN_FILE", options->rcfPath, "Run control file (.rcf)")->required();
   command->footer(
       "Reads only the restart files and sample file headers. Exit status 1 when a chain's files "
-      "are damaged (the chain is named).");
+      "are damaged or were computed from other inputs than the run control file holds now (the "
+      "chain is named).");
   command->callback([options, &exitCode] { exitCode = RunStatusCommand(*options); });
 }
 

@@ -247,6 +247,10 @@ int RunSubmit(SubmitOptions& options) {
         ++finished;
         continue;
       }
+      if (chain.state == ChainState::kStale)
+        PrintError("mixture " + std::to_string(p + 1) + ", chain " + std::to_string(chain.chain + 1) +
+                   ": " + chain.problem + "; its task will fail" +
+                   (options.overwrite ? " unless it can start afresh" : " (--overwrite lets it start afresh)"));
       if (chain.state == ChainState::kDamaged)
         PrintError("mixture " + std::to_string(p + 1) + ", chain " + std::to_string(chain.chain + 1) +
                    " is damaged (" + chain.problem + "); its task will fail" +

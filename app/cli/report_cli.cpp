@@ -8,6 +8,7 @@
 #include "reports/report_runner.h"
 #include "runfiles/run_control_reader.h"
 #include "runfiles/run_file_names.h"
+#include "sampler/chain_inputs.h"
 #include "run_file_argument.h"
 #include "stop_signals.h"
 
@@ -111,7 +112,13 @@ std::vector<std::string> MissingSampleFiles(const RunRecord& run, bool compositi
 
 bool ReportMissingSampleFiles(const RunRecord& run, bool compositions, bool assignments) {
   const std::vector<std::string> missing = MissingSampleFiles(run, compositions, assignments);
-  if (missing.empty()) return true;
+  if (missing.empty()) {
+    // Samples of other inputs would be reported as this run's answer.
+    const std::string problem = ChainFilesInputsProblem(run);
+    if (problem.empty()) return true;
+    PrintError(MixtureLabel(run) + ": " + problem);
+    return false;
+  }
   std::string text = "missing sample files of " + MixtureLabel(run) + " (run its chains first):";
   for (const std::string& path : missing) text += "\n  " + path;
   PrintError(text);

@@ -32,8 +32,9 @@ std::unique_ptr<RunRecord> OpenMixture(const std::string& rcfPath, int p, const 
 std::vector<std::string> MissingSampleFiles(const RunRecord& run, bool compositions,
                                             bool assignments);
 
-// Prints the missing files as one error naming the run; returns true when
-// none are missing.
+// Prints the missing files as one error naming the run, or else the first
+// chain file computed from other inputs than the run control file holds now
+// (or owned by another one); returns true when there is neither.
 bool ReportMissingSampleFiles(const RunRecord& run, bool compositions, bool assignments);
 
 // "mixture 2 (Coho_POP_02)" for messages.

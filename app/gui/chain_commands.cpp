@@ -11,6 +11,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 #include <cerrno>
 
 #include "chain_panel.h"
@@ -22,6 +23,7 @@
 #include "sampler/run_opening.h"
 #include "sampler/chain_progress.h"
 #include "sampler/chain_runner.h"
+#include "sampler/chain_target.h"
 #include "sampler/mixture_rows.h"
 #include "sampler/process_priority.h"
 #include "sampler/restart_file.h"
@@ -108,6 +110,18 @@ void MainWindow::startChains(int first, int end) {
   // A chain that could not be prepared leaves the others running; with none
   // running the run's controls come back so the problem can be mended.
   if (started < 0 && session_.liveThreads == 0) setRunControlsEnabled(true);
+  // The refusal itself was shown when the run was opened, perhaps long ago;
+  // a Start that does nothing must say why, and what to do.
+  const int failed = session_.failedChain;
+  if (started < 0 && failed >= 0 && failed < static_cast<int>(session_.chains.size()) &&
+      session_.chains[static_cast<std::size_t>(failed)]->restartRefused) {
+    const Chain& chain = *session_.chains[static_cast<std::size_t>(failed)];
+    std::string text = RefusedRestartText(failed, "Checking \"Rerun\" and pressing Start");
+    text[0] = 'C';
+    if (!chain.restartRefusal.empty()) text = chain.restartRefusal + "\r\n\r\n" + text;
+    ShowMessageBox(this, kMbIconError, QString::fromStdString(text),
+                   MessageBoxOptions{ui_.quiet, shutdown_, failed + 1});
+  }
 }
 
 void MainWindow::chainPriority(int row, int priority) {
@@ -206,8 +220,9 @@ void MainWindow::onMixtureFinished() {
 void MainWindow::refreshMixtureRow(int p) {
   if (whole_ == nullptr || p < 0 || p >= model_->rowCount()) return;
   std::vector<MixtureRow> rows = model_->rows();
-  rows[static_cast<std::size_t>(p)] = ReadMixtureRow(*whole_, rcfPath_.toStdString(), p, session_.numberOfReps);
-  SettleMixtureStatus(rows, session_.numberOfReps);
+  rows[static_cast<std::size_t>(p)] = ReadMixtureRow(
+      *whole_, rcfPath_.toStdString(), p,
+      std::max(session_.requestedReps, whole_->settings.NumberOfReps));
   for (int row = 0; row < static_cast<int>(rows.size()); ++row) model_->setRow(row, rows[static_cast<std::size_t>(row)]);
 }
 
@@ -280,7 +295,14 @@ void MainWindow::numberOfReps() {
   for (const MixtureRow& row : model_->rows()) reached.push_back(row.iterations);
   RepsDialog dialog(this, CurrentNumberOfReps(session_.numberOfReps, reached));
   if (dialog.exec() != QDialog::Accepted) return;
-  session_.numberOfReps = dialog.value();
+  // Held for every mixture started from now on; the current one keeps a
+  // larger end one of its chains was already given.
+  session_.requestedReps = dialog.value();
+  const RunRecord& run = *session_.run;
+  session_.numberOfReps = std::max(
+      session_.requestedReps,
+      MixtureTarget(run, run.settings.NumberOfChains, run.settings.NumberOfReps));
+  for (int p = 0; p < model_->rowCount(); ++p) refreshMixtureRow(p);
   panel_->refreshRunBox();
 }
 

@@ -21,6 +21,7 @@
 #include "input/load_data.h"
 #include "input/run_paths.h"
 #include "runfiles/run_control_writer.h"
+#include "sampler/chain_lock.h"
 #include "core/file_helpers.h"
 #include "workflow_panes.h"
 
@@ -262,6 +263,13 @@ void LoadWorkflowDialog::convert() {
   const std::string folder = FolderOf(rcf);
   if (!folder.empty()) std::filesystem::create_directories(folder, ec);
   if (!CheckWritable(&ui_, rcf)) return;
+  if (const std::string lock = RunningChainLock(rcf); !lock.empty()) {
+    ShowMessage(ui_, kMbIconWarning,
+                "Cannot replace %s: its chains are running (%s is held); stop them first, or "
+                "write this run to another output folder",
+                rcf.c_str(), lock.c_str());
+    return;
+  }
   bool yesToAll = false;
   if (FileExists(rcf) && !AskOverwrite(ui_, rcf, yesToAll)) return;
   const int ok = GenerateRunControlFile(ui_, *control_, rcf);

@@ -372,6 +372,8 @@ bool MainWindow::openRunFile(const QString& path) {
     return false;
   }
   const std::string file = path.toStdString();
+  // A number of reps asked for belongs to the run it was asked for.
+  session_.requestedReps = 0;
   if (OpenRun(session_, ui_, file, 0) == nullptr) return false;
   std::unique_ptr<RunRecord> whole = ReadNewControl(file, ui_);
   if (whole == nullptr) {
@@ -388,9 +390,8 @@ bool MainWindow::openRunFile(const QString& path) {
   std::vector<MixtureRow> rows;
   for (int p = 0; p < whole_->mixtureCount; ++p) {
     setStatus(0, QString("  Loading Mixture Sample %1").arg(p + 1));
-    rows.push_back(ReadMixtureRow(*whole_, file, p, session_.numberOfReps));
+    rows.push_back(ReadMixtureRow(*whole_, file, p, whole_->settings.NumberOfReps));
   }
-  SettleMixtureStatus(rows, session_.numberOfReps);
   for (MixtureRow& row : rows) row.marked = true;
   openingMixture_ = true;
   model_->setRows(std::move(rows));

@@ -14,6 +14,7 @@
 #include "reports/output_conversion.h"
 #include "reports/tidy_tables.h"
 #include "runfiles/run_file_names.h"
+#include "sampler/chain_inputs.h"
 
 namespace mixora {
 
@@ -48,6 +49,15 @@ int RunEntry(ReportJob& job, bool byRegion) {
     case kReportConvert: return ConvertOutputs(job, byRegion);
     default: return 0;
   }
+}
+
+// Samples computed from other inputs than the run control file holds now,
+// or another run control file's, would be reported as this run's answer.
+bool ChainInputsAgree(const ReportJob& job) {
+  const std::string problem = ChainFilesInputsProblem(*job.run);
+  if (problem.empty()) return true;
+  ShowMessage(job.ui, kMbIconError, "%s", problem.c_str());
+  return false;
 }
 
 // Sets what every report of the job starts from.
@@ -94,6 +104,7 @@ void ReportThread(ReportJob& job) {
   }
   // A conversion of stocks alone still needs its one pass.
   if (kind == kReportConvert && passes < 1) passes = 1;
+  if (result == 1 && !ChainInputsAgree(job)) result = 0;
 
   if (result == 1 && KindHasTextFile(kind)) {
     job.outPath = BuildRunFileName(run, kNoChain, kind, byRegion ? 0 : kNoGroup, kExtText);
@@ -218,6 +229,10 @@ int RunReportInline(ReportJob& job, int kind, bool byRegion) {
 int RunAllReports(ReportJob& job) {
   const RunRecord& run = *job.run;
   PrepareReportJob(job);
+  if (!ChainInputsAgree(job)) {
+    SetStatus(job.ui, 2, "Error producing report");
+    return 0;
+  }
   for (int c = 1; c < run.settings.NumberOfChains; ++c) {
     const std::size_t at = static_cast<std::size_t>(c);
     if (job.compositionTotals[at] != job.compositionTotals[0] ||

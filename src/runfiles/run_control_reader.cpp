@@ -10,6 +10,7 @@
 #include "core/lookups.h"
 #include "input/control_keywords.h"
 #include "input/data_fields.h"
+#include "runfiles/run_fingerprint.h"
 #include "runfiles/sample_block.h"
 
 namespace mixora {
@@ -473,6 +474,8 @@ std::unique_ptr<RunRecord> DecodeRunControl(RunControlContent& content, const st
   r.controlPath = path;
   r.runTitle = RunTitleFor(r.mixtureTitle, p);
   SetField(r.settings.Title, r.runTitle);
+  r.inputsFingerprint = RunInputsFingerprint(r);
+  r.ownerTag = RunOwnerTag(path);
   return record;
 }
 

@@ -80,6 +80,10 @@ struct RunRecord {
   std::string controlPath;      // the run control file: its folder holds all run outputs
   std::string runTitle;         // first 8 characters of mixtureTitle + "_POP_%02d"
   bool overwriteAll = false;    // "Yes to All" given for run outputs until the run closes
+  // What mixture p's chains are computed from, and the tag of the run control
+  // file that owns them (run_fingerprint.h); set by ReadRunControl.
+  uint64_t inputsFingerprint = 0;
+  uint64_t ownerTag = 0;
   std::FILE* summary = nullptr; // the open summary file, owned by the run opening code
 };
 

@@ -43,7 +43,7 @@ SampleFileHeader DecodeSampleFileHeader(const uint8_t* bytes) {
 
 SampleFileHeader MakeSampleFileHeader(uint32_t valuesPerRecord, uint32_t thinning,
                                       uint32_t recordCount, uint32_t blockCapacity,
-                                      uint32_t elementSize) {
+                                      uint32_t elementSize, uint32_t inputsTag) {
   SampleFileHeader header;
   std::memcpy(header.magic, kSampleFileMagic, kMagicSize);
   header.blockCapacity = blockCapacity;
@@ -51,15 +51,17 @@ SampleFileHeader MakeSampleFileHeader(uint32_t valuesPerRecord, uint32_t thinnin
   header.valuesPerRecord = valuesPerRecord;
   header.thinning = thinning;
   header.elementSize = elementSize;
+  header.reserved = inputsTag;
   return header;
 }
 
 int WriteSampleHeader(std::FILE* file, uint32_t valuesPerRecord, uint32_t thinning,
-                      uint32_t recordCount, uint32_t blockCapacity, uint32_t elementSize) {
+                      uint32_t recordCount, uint32_t blockCapacity, uint32_t elementSize,
+                      uint32_t inputsTag) {
   uint8_t bytes[kSampleFileHeaderSize];
-  EncodeSampleFileHeader(
-      MakeSampleFileHeader(valuesPerRecord, thinning, recordCount, blockCapacity, elementSize),
-      bytes);
+  EncodeSampleFileHeader(MakeSampleFileHeader(valuesPerRecord, thinning, recordCount,
+                                              blockCapacity, elementSize, inputsTag),
+                         bytes);
   if (std::fseek(file, 0, SEEK_SET) != 0) return 0;
   return std::fwrite(bytes, 1, sizeof bytes, file) == sizeof bytes ? 1 : 0;
 }

@@ -22,6 +22,8 @@ struct SampleFileHeader {
   uint32_t valuesPerRecord = 0;  // mixture individuals, or stocks
   uint32_t thinning = 0;
   uint32_t elementSize = 0;      // bytes per value: 2 or 4
+  // A tag of the inputs the records were computed from (run_fingerprint.h);
+  // 0 in files written before it was kept.
   uint32_t reserved = 0;
 };
 
@@ -31,12 +33,13 @@ SampleFileHeader DecodeSampleFileHeader(const uint8_t* bytes);
 // A header with the sample file magic and the given fields.
 SampleFileHeader MakeSampleFileHeader(uint32_t valuesPerRecord, uint32_t thinning,
                                       uint32_t recordCount, uint32_t blockCapacity,
-                                      uint32_t elementSize);
+                                      uint32_t elementSize, uint32_t inputsTag = 0);
 
 // Writes the 32 bytes at offset 0 of the file, which is left just behind
 // them. Returns 1 when all 32 bytes were written, else 0.
 int WriteSampleHeader(std::FILE* file, uint32_t valuesPerRecord, uint32_t thinning,
-                      uint32_t recordCount, uint32_t blockCapacity, uint32_t elementSize);
+                      uint32_t recordCount, uint32_t blockCapacity, uint32_t elementSize,
+                      uint32_t inputsTag = 0);
 
 // Rewinds and reads the 32-byte header. Returns 1 when all of it was read and
 // its first 8 bytes are the sample file magic, else 0 (header then holds

@@ -14,6 +14,7 @@
 #include "core/version.h"
 #include "runfiles/block_undo.h"
 #include "runfiles/run_file_names.h"
+#include "runfiles/run_fingerprint.h"
 #include "runfiles/sample_block.h"
 #include "runfiles/sample_file_header.h"
 #include "runfiles/sample_file_reader.h"
@@ -185,6 +186,7 @@ std::FILE* OpenSampleFileForWriting(ChainSampleFiles& files, RunRecord& run, int
   w.thinning = static_cast<uint32_t>(assignments ? run.settings.ThinSta : run.settings.ThinIse);
   w.elementSize = assignments ? kAssignmentElementSize : kCompositionElementSize;
   w.capacity = static_cast<uint32_t>(ClampSaveEvery(run.settings.SaveEvery));
+  w.inputsTag = run.inputsFingerprint != 0 ? SampleInputsTag(run.inputsFingerprint) : 0;
   w.pending = 0;
   w.truncateAfterWrite = false;
   w.replacedBlock.clear();
@@ -239,7 +241,7 @@ std::FILE* OpenSampleFileForWriting(ChainSampleFiles& files, RunRecord& run, int
       return nullptr;
     }
   } else if (WriteSampleHeader(file, w.valuesPerRecord, w.thinning, w.total, w.capacity,
-                               w.elementSize) == 0) {
+                               w.elementSize, w.inputsTag) == 0) {
     ShowMessage(ui, kErrorBox | chain, "Cannot Open %s", w.path.c_str());
     std::fclose(file);
     return nullptr;
@@ -479,7 +481,7 @@ int CloseChainSamples(ChainSampleFiles& files) {
     // Records a failed flush could not write are not counted as held.
     uint32_t held = w->total - w->pending;
     if (WriteSampleHeader(w->file, w->valuesPerRecord, w->thinning, held, w->capacity,
-                          w->elementSize) == 0 ||
+                          w->elementSize, w->inputsTag) == 0 ||
         CommitFile(w->file) == 0)
       ok = 0;
     if (std::fclose(w->file) != 0) ok = 0;

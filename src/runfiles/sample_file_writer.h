@@ -24,6 +24,7 @@ struct SampleFileWriter {
   uint32_t thinning = 0;
   uint32_t elementSize = 0;      // 2 or 4
   uint32_t capacity = 0;         // records in a full block
+  uint32_t inputsTag = 0;        // kept in the header: what the records are computed from
   std::vector<uint8_t> buffer;   // capacity records, little-endian as stored
   uint32_t pending = 0;          // records in buffer, not yet in a block
   uint32_t total = 0;            // records appended since the chain began

@@ -163,6 +163,9 @@ struct Chain {
   // another run). Such a chain is not started unless it is rerun: starting
   // it afresh would throw its samples away.
   bool restartRefused = false;
+  // What the last refusal of the restart file said, for a front end that
+  // tells it again when the chain is asked to start.
+  std::string restartRefusal;
   // Set by the chain thread as it moves through an iteration; shown while it
   // runs and judged only after the join. Relaxed for the same reason as
   // iteration.

@@ -6,6 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <memory>
+
+#include "runfiles/run_control_reader.h"
+#include "runfiles/run_file_names.h"
 
 namespace mixora {
 
@@ -36,9 +40,30 @@ int LockChainFile(const std::string& path) {
 bool ChainLockHeld(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return false;
-  const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  // A shared lock conflicts only with the holder's exclusive one, and is
+  // given back at once.
+  const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
   ::close(fd);
   return held;
+}
+
+std::string RunningChainLock(const std::string& rcfPath) {
+  std::unique_ptr<RunRecord> whole = ReadNewControl(rcfPath, Interaction{});
+  if (whole == nullptr) return {};
+  RunRecord names;
+  names.controlPath = rcfPath;
+  for (int p = 0; p < whole->mixtureCount; ++p) {
+    names.runTitle = RunTitleFor(whole->mixtureTitle, p);
+    for (int c = 0; c < whole->settings.NumberOfChains; ++c) {
+      const std::string path = ChainLockPath(BuildRunFileName(names, c, kNoReport, kNoGroup, kExtRestart));
+      if (ChainLockHeld(path)) return path;
+    }
+  }
+  return {};
+}
+
+std::string ChainLockPath(const std::string& restartPath) {
+  return restartPath.substr(0, restartPath.size() - 3) + "lock";
 }
 
 void UnlockChainFile(int& fd, const std::string& path) {

@@ -15,11 +15,21 @@ inline constexpr int kChainLockFailed = -2; // the file could not be made (errno
 // or kChainLockBusy / kChainLockFailed.
 int LockChainFile(const std::string& path);
 
-// True while a process holds the lock at path. Looks without taking it and
-// without making the file.
-bool ChainLockHeld(const std::string& path);
-
 // Removes the lock file and lets it go; fd becomes -1. Nothing for fd < 0.
 void UnlockChainFile(int& fd, const std::string& path);
+
+// The lock file of the chain whose restart file is at restartPath: the same
+// name with the extension "lock".
+std::string ChainLockPath(const std::string& restartPath);
+
+// Whether some process holds the lock at path now. Takes nothing: a lock
+// file nobody holds is left as it is.
+bool ChainLockHeld(const std::string& path);
+
+// The lock file of the first chain of the run control file at rcfPath that
+// a process runs now, or "" (also when the file cannot be read). Replacing
+// a run control file under running chains would have them finish, and
+// their reports be written, from data they never saw.
+std::string RunningChainLock(const std::string& rcfPath);
 
 }  // namespace mixora

@@ -97,7 +97,7 @@ int SettleSampleFiles(ChainSampleFiles& files) {
   for (SampleFileWriter* w : {&files.assignment, &files.composition}) {
     if (w->file == nullptr) return 0;
     if (WriteSampleHeader(w->file, w->valuesPerRecord, w->thinning, w->total, w->capacity,
-                          w->elementSize) == 0 ||
+                          w->elementSize, w->inputsTag) == 0 ||
         std::fseek(w->file, 0, SEEK_END) != 0)
       return 0;
   }
@@ -223,6 +223,7 @@ int PrepareChain(RunSession& session, Chain& chain, int32_t reps) {
   if (arrays == kArraysOutOfMemory) {
     ShowMessage(ui, kMbIconError | MessageForChain(chain.index + 1),
                 "Memory Allocation Failure.  FATAL!!");
+    ReleaseChainLock(chain);
     return 0;
   }
   if (arrays != 1) {
@@ -241,6 +242,8 @@ int PrepareChain(RunSession& session, Chain& chain, int32_t reps) {
       chain.restartRefused = true;
       chain.resume = 0;
       ReleaseSamplerArrays(chain);
+      // The chain is not run, so nothing may claim it.
+      ReleaseChainLock(chain);
       return 0;
     }
     chain.startIteration = chain.iteration.load() + 1;

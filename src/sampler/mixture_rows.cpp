@@ -4,6 +4,7 @@
 
 #include "runfiles/run_control_reader.h"
 #include "runfiles/run_file_names.h"
+#include "sampler/chain_target.h"
 #include "sampler/restart_file.h"
 
 namespace mixora {
@@ -37,6 +38,7 @@ MixtureRow ReadMixtureRow(const RunRecord& whole, const std::string& rcfPath, in
   names.controlPath = rcfPath;
   names.runTitle = RunTitleFor(whole.mixtureTitle, p);
   const int chains = whole.settings.NumberOfChains;
+  row.target = MixtureTarget(names, chains, numberOfReps);
   for (int c = 0; c < chains; ++c) {
     RestartChainValues values;
     const std::string path = BuildRunFileName(names, c, kNoReport, kNoGroup, kExtRestart);
@@ -51,7 +53,7 @@ MixtureRow ReadMixtureRow(const RunRecord& whole, const std::string& rcfPath, in
   }
   if (row.iterations == 0)
     row.status = kMixtureNotStarted;
-  else if (chains > 0 && row.fewest >= numberOfReps)
+  else if (chains > 0 && row.fewest >= row.target)
     row.status = kMixtureFinished;
   else
     row.status = kMixturePartial;
@@ -63,16 +65,7 @@ std::vector<MixtureRow> ReadMixtureRows(const RunRecord& whole, const std::strin
   std::vector<MixtureRow> rows;
   for (int p = 0; p < whole.mixtureCount; ++p)
     rows.push_back(ReadMixtureRow(whole, rcfPath, p, numberOfReps));
-  SettleMixtureStatus(rows, numberOfReps);
   return rows;
-}
-
-int32_t SettleMixtureStatus(std::vector<MixtureRow>& rows, int32_t numberOfReps) {
-  int32_t target = numberOfReps;
-  for (const MixtureRow& row : rows) target = std::max(target, row.iterations);
-  for (MixtureRow& row : rows)
-    if (row.status == kMixtureFinished && row.iterations < target) row.status = kMixtureNotStarted;
-  return target;
 }
 
 }  // namespace mixora

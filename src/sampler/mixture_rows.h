@@ -27,6 +27,7 @@ struct MixtureRow {
   uint32_t records = 0;    // composition records the first chain has saved
   int32_t iterations = 0;  // the largest iteration any chain has saved
   int32_t fewest = 0;      // the smallest (0 when a chain has saved none)
+  int32_t target = 0;      // the iteration its chains run to
   int status = kMixtureNotStarted;
   int32_t year = 0;
   std::string vial, date, area, gear, desc;
@@ -34,18 +35,15 @@ struct MixtureRow {
 };
 
 // The row of mixture p (from 0) of `whole`, a record read by ReadNewControl
-// from the run control file at rcfPath. The status is judged against
-// numberOfReps: finished when every chain has reached it.
+// from the run control file at rcfPath. Its target is the mixture's own
+// (chain_target.h: the largest end any of its chains has been given), or
+// numberOfReps (the run's, or a larger one the user asked for) if larger;
+// the mixture is finished when every chain has reached it.
 MixtureRow ReadMixtureRow(const RunRecord& whole, const std::string& rcfPath, int p,
                           int32_t numberOfReps);
 
-// Every mixture's row, then SettleMixtureStatus.
+// Every mixture's row.
 std::vector<MixtureRow> ReadMixtureRows(const RunRecord& whole, const std::string& rcfPath,
                                         int32_t numberOfReps);
-
-// The iteration target of the run: the largest iteration any mixture has
-// reached, or numberOfReps if larger. A mixture that counted as finished but
-// stopped short of the target must be run on, so it shows as not started.
-int32_t SettleMixtureStatus(std::vector<MixtureRow>& rows, int32_t numberOfReps);
 
 }  // namespace mixora

@@ -8,7 +8,9 @@
 #include "runfiles/run_control_reader.h"
 #include "runfiles/run_file_names.h"
 #include "sampler/run_opening.h"
+#include "sampler/chain_inputs.h"
 #include "sampler/chain_runner.h"
+#include "sampler/chain_target.h"
 #include "sampler/restart_file.h"
 
 namespace mixora {
@@ -93,22 +95,25 @@ class Driver {
     outcome_.mixtures.push_back(std::move(mixture));
     // Later mixtures reopen the same file, keeping the number of reps.
     const std::string path = session_.run == nullptr ? path_ : std::string();
-    // Set before the opening, whose restart-file probe a rerun skips.
+    // Set before the opening, whose restart-file probe a rerun skips and
+    // which settles the number of reps.
     session_.rerun = options_.rerun;
+    session_.requestedReps = options_.reps;
     if (OpenRun(session_, ui_, path, p) == nullptr) {
       outcome_.failure = "cannot open mixture " + std::to_string(p + 1) + " of " + path_;
       return false;
     }
     outcome_.mixtures.back().opened = true;
+    outcome_.reps = std::max(outcome_.reps, session_.numberOfReps);
     evaluated_ = false;
     started_ = false;
     return true;
   }
 
-  // The number of reps every chain runs to, checked once for the run.
+  // A number of reps asked for, checked once for the run; the opening has
+  // already raised each mixture's number of reps to it.
   bool SettleReps() {
     const RunRecord& run = *session_.run;
-    int32_t reps = run.settings.NumberOfReps;
     if (options_.reps > 0) {
       std::vector<int32_t> reached;
       for (int p : mixtures_) reached.push_back(MixtureIterations(run, p));
@@ -121,10 +126,7 @@ class Driver {
                                     options_.reps, kMaxNumberOfReps);
         return false;
       }
-      reps = options_.reps;
     }
-    session_.numberOfReps = reps;
-    outcome_.reps = reps;
     outcome_.chains = run.settings.NumberOfChains;
     return true;
   }
@@ -262,18 +264,18 @@ int RunMixtureToEnd(const std::string& rcfPath, int p, const MixtureRunOptions& 
   return RunMixtures(rcfPath, one, ui, events, outcome);
 }
 
-bool MixtureAlreadyComplete(const std::string& rcfPath, int p) {
-  std::unique_ptr<RunRecord> whole = ReadNewControl(rcfPath, Interaction{});
-  if (!whole || p < 0 || p >= whole->mixtureCount || whole->settings.NumberOfChains < 1) return false;
-  RunRecord names;
-  names.controlPath = rcfPath;
-  names.runTitle = RunTitleFor(whole->mixtureTitle, p);
-  for (int c = 0; c < whole->settings.NumberOfChains; ++c) {
+bool MixtureAlreadyComplete(const std::string& rcfPath, int p, int32_t* target) {
+  std::unique_ptr<RunRecord> run = ReadRunControl(Interaction{}, rcfPath, p);
+  if (!run || run->settings.NumberOfChains < 1) return false;
+  // Chains of other inputs, or of another run control file, are not this
+  // run's answer however far they got.
+  if (!ChainFilesInputsProblem(*run).empty()) return false;
+  const int32_t reps = MixtureTarget(*run, run->settings.NumberOfChains, run->settings.NumberOfReps);
+  if (target != nullptr) *target = reps;
+  for (int c = 0; c < run->settings.NumberOfChains; ++c) {
     RestartChainValues values;
-    const std::string path = BuildRunFileName(names, c, kNoReport, kNoGroup, kExtRestart);
-    if (ReadRestartChainValues(path, values) != 1 ||
-        values.iteration < whole->settings.NumberOfReps)
-      return false;
+    const std::string path = BuildRunFileName(*run, c, kNoReport, kNoGroup, kExtRestart);
+    if (ReadRestartChainValues(path, values) != 1 || values.iteration < reps) return false;
   }
   return true;
 }

@@ -63,7 +63,7 @@ struct MixtureRunOutcome {
   std::vector<int> skipped;
   bool stopped = false;  // a stop was requested
   std::string failure;   // why the run could not go on, if it could not
-  int32_t reps = 0;      // the number of reps the chains ran to
+  int32_t reps = 0;      // the largest number of reps the mixtures' chains ran to
   int32_t chains = 0;    // the run's number of chains per mixture
   // Every requested chain of every requested mixture completed.
   bool AllCompleted() const;
@@ -92,8 +92,9 @@ int RunMixtureToEnd(const std::string& rcfPath, int p, const MixtureRunOptions& 
                     const std::function<void(const RunSession& session)>& progress);
 
 // True when every chain of mixture p (from 0) of the run control file has
-// saved the run's NumberOfReps iterations in its restart file, so resuming
-// it would run nothing.
-bool MixtureAlreadyComplete(const std::string& rcfPath, int p);
+// saved the mixture's target iterations (chain_target.h) in its restart
+// file, from the inputs the run control file holds now, so resuming it would
+// run nothing; target, when given, receives that target.
+bool MixtureAlreadyComplete(const std::string& rcfPath, int p, int32_t* target = nullptr);
 
 }  // namespace mixora

@@ -15,10 +15,12 @@
 #include <vector>
 
 #include "core/atomic_file.h"
+#include "core/string_format.h"
 #include "runfiles/run_file_names.h"
 #include "runfiles/sample_block.h"
 #include "runfiles/sample_file_header.h"
 #include "runfiles/sample_file_writer.h"
+#include "sampler/chain_inputs.h"
 #include "sampler/gibbs_sampler.h"
 
 namespace mixora {
@@ -27,6 +29,10 @@ namespace {
 // Generator states and doubles are copied as they lie in memory.
 static_assert(std::endian::native == std::endian::little);
 
+// The first 16 of the 24 bytes after the magic: the fingerprint of the
+// inputs the chain ran on and the tag of the run control file owning it.
+constexpr std::size_t kInputsAt = 8;
+constexpr std::size_t kOwnerAt = 16;
 constexpr std::size_t kChainValuesAt = 32;
 constexpr std::size_t kCheckValuesAt = 56;
 constexpr std::size_t kStartStocksAt = 80;
@@ -64,6 +70,11 @@ int32_t GetI32(const uint8_t* at) {
   std::memcpy(&value, at, sizeof value);
   return value;
 }
+uint64_t GetU64(const uint8_t* at) {
+  uint64_t value;
+  std::memcpy(&value, at, sizeof value);
+  return value;
+}
 
 std::array<int32_t, kCheckCount> RunCheckValues(const RunSettings& s) {
   return {s.RanGen, s.MaxMissingLoci, s.ThinSta, s.ThinIse, s.NumberOfStocks, s.NumberOfChars};
@@ -95,6 +106,8 @@ int BuildRestartImage(Chain& chain) {
 
   std::memcpy(out, kSampleFileMagic, kMagicSize);
   std::memset(out + kMagicSize, 0, kChainValuesAt - kMagicSize);
+  std::memcpy(out + kInputsAt, &run.inputsFingerprint, sizeof run.inputsFingerprint);
+  std::memcpy(out + kOwnerAt, &run.ownerTag, sizeof run.ownerTag);
   const int32_t values[6] = {chain.iteration.load(std::memory_order_relaxed),
                              chain.endIteration,
                              chain.seed1,
@@ -171,10 +184,15 @@ class RestartReader {
     chain_.resume = 0;
     return 0;
   }
-  int Invalid(const std::string& reason) {
-    ShowMessage(ChainUi(chain_), ChainBox(chain_, kMbIconError),
-                "Invalid Restart File:\r\n%s\r\n%s", path_.c_str(), reason.c_str());
+  // Shows why the file is refused and keeps the text in the chain.
+  int Tell(uint32_t icon, const std::string& text) {
+    chain_.restartRefusal = text;
+    ShowMessage(ChainUi(chain_), ChainBox(chain_, icon), "%s", text.c_str());
     return Refuse();
+  }
+  int Invalid(const std::string& reason) {
+    return Tell(kMbIconError, StringPrintf("Invalid Restart File:\r\n%s\r\n%s", path_.c_str(),
+                                           reason.c_str()));
   }
   bool ReadExactly(void* destination, std::size_t n) {
     return std::fread(destination, 1, n, file_) == n;
@@ -285,21 +303,22 @@ int RestartReader::Read(int full) {
     file_ = nullptr;
   }
   if (file_ == nullptr) {
-    if (full == kRestartChecksOnly) {
-      ShowMessage(ChainUi(chain_), ChainBox(chain_, kMbIconWarning),
-                  "Cannot Open\r\n%s\r\nfor %sing", path_.c_str(), "read");
-    }
+    if (full == kRestartChecksOnly)
+      return Tell(kMbIconWarning,
+                  StringPrintf("Cannot Open\r\n%s\r\nfor %sing", path_.c_str(), "read"));
     return Refuse();
   }
   uint8_t head[kRestartHeadBytes];
   const std::size_t got = std::fread(head, 1, sizeof head, file_);
   if (got < kMagicSize || std::memcmp(head, kSampleFileMagic, kMagicSize) != 0) {
-    ShowMessage(ChainUi(chain_), ChainBox(chain_, kMbIconError), "Invalid Restart File:\r\n%s",
-                path_.c_str());
-    return Refuse();
+    return Tell(kMbIconError, StringPrintf("Invalid Restart File:\r\n%s", path_.c_str()));
   }
   if (got < sizeof head) return Invalid("the file ends early");
   fileSize_ = static_cast<uint64_t>(info.st_size);
+  const RunRecord& run = *chain_.run;
+  const std::string problem =
+      ChainInputsMismatch(GetU64(head + kInputsAt), GetU64(head + kOwnerAt), run);
+  if (!problem.empty()) return Invalid(problem);
   for (int k = 0; k < 6; ++k) in_.values[k] = GetI32(head + kChainValuesAt + 4 * k);
   for (int k = 0; k < kCheckCount; ++k) in_.checks[k] = GetI32(head + kCheckValuesAt + 4 * k);
   for (int k = 0; k < 4; ++k) in_.startStocks[k] = GetI32(head + kStartStocksAt + 4 * k);
@@ -307,18 +326,17 @@ int RestartReader::Read(int full) {
   const auto expected = RunCheckValues(chain_.run->settings);
   for (int k = 0; k < kCheckCount; ++k) {
     if (in_.checks[k] != expected[k]) {
-      ShowMessage(ChainUi(chain_), ChainBox(chain_, kMbIconError),
-                  "Invalid Restart File:\r\n%s\r\n%s: RST = %d, TCF = %d", path_.c_str(),
-                  kCheckNames[k], in_.checks[k], expected[k]);
-      return Refuse();
+      return Tell(kMbIconError,
+                  StringPrintf("Invalid Restart File:\r\n%s\r\n%s: RST = %d, TCF = %d",
+                               path_.c_str(), kCheckNames[k], in_.checks[k], expected[k]));
     }
   }
   if (in_.startStocks != chain_.startStocks) {
-    ShowMessage(ChainUi(chain_), ChainBox(chain_, kMbIconError),
-                "Invalid Restart File:\r\n%s\r\n%s: RST = %s, TCF = %s", path_.c_str(),
-                "STARTSTOCKS", FormatStartStocks(in_.startStocks).c_str(),
-                FormatStartStocks(chain_.startStocks).c_str());
-    return Refuse();
+    return Tell(kMbIconError,
+                StringPrintf("Invalid Restart File:\r\n%s\r\n%s: RST = %s, TCF = %s",
+                             path_.c_str(), "STARTSTOCKS",
+                             FormatStartStocks(in_.startStocks).c_str(),
+                             FormatStartStocks(chain_.startStocks).c_str()));
   }
   if (std::string problem = ChainValuesProblem(); !problem.empty()) return Invalid(problem);
   if (full == kRestartChecksOnly) {
@@ -434,7 +452,15 @@ int ReadRestartChainValues(const std::string& path, RestartChainValues& values) 
   values.seed2 = GetI32(head + kChainValuesAt + 12);
   values.assignmentTotal = GetI32(head + kChainValuesAt + 16);
   values.compositionTotal = GetI32(head + kChainValuesAt + 20);
+  values.inputs = GetU64(head + kInputsAt);
+  values.owner = GetU64(head + kOwnerAt);
   return 1;
+}
+
+std::string RefusedRestartText(int c, const std::string& howToRerun) {
+  return "chain " + std::to_string(c + 1) +
+         " was not started because its restart file was refused; nothing of it was changed. " +
+         howToRerun + " starts that chain afresh, discarding its samples";
 }
 
 int32_t CurrentNumberOfReps(int32_t runReps, std::span<const int32_t> mixtureIterations) {

@@ -1,7 +1,9 @@
 #pragma once
 // The restart file of a chain ("Rst"): everything needed to continue the
 // chain exactly where it stopped. Little-endian, in this order: the sample
-// file magic and 24 zero bytes; iteration, end iteration, seed1, seed2,
+// file magic; the fingerprint of the inputs the chain ran on and the tag of
+// the run control file owning it (8 bytes each, 0 in files written before
+// they were kept) and 8 zero bytes; iteration, end iteration, seed1, seed2,
 // assignment total, composition total; the check values RanGen,
 // MaxMissingLoci, ThinSta, ThinIse, NumberOfStocks, NumberOfChars; the four
 // start stocks; S proportions (doubles); one compressed block of the
@@ -37,7 +39,9 @@ const std::string& RestartFilePath(Chain& chain);
 // files, commits them to disk, then replaces the restart file as a whole (a
 // temporary file beside it, written, committed and renamed over it), so a
 // crash leaves the old file or the new one, never a mixture, and never a
-// file that counts samples the sample files do not hold yet. Returns 1, or 0
+// file that counts samples the sample files do not hold yet. The file
+// records the run's inputs fingerprint and owner tag in its first 24 bytes
+// after the magic, which are otherwise zero. Returns 1, or 0
 // (nothing shown; the old restart file is kept) when any step failed.
 //
 // write = kRestartRead: reads the file into the chain. The check values and
@@ -68,8 +72,16 @@ struct RestartChainValues {
   int32_t seed2 = 0;
   int32_t assignmentTotal = 0;
   int32_t compositionTotal = 0;
+  uint64_t inputs = 0;  // fingerprint of the inputs; 0 in older files
+  uint64_t owner = 0;   // tag of the owning run control file; 0 in older files
 };
 int ReadRestartChainValues(const std::string& path, RestartChainValues& values);
+
+// What a front end says when chain c (from 0) was not started because its
+// restart file was refused: what happened, that nothing of the chain was
+// changed, and that `howToRerun` (the front end's way of rerunning it)
+// starts it afresh.
+std::string RefusedRestartText(int c, const std::string& howToRerun);
 
 // Largest number of reps the run accepts.
 inline constexpr int32_t kMaxNumberOfReps = 99999999;

@@ -3,15 +3,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
 #include "core/atomic_file.h"
+#include "core/paths.h"
 #include "runfiles/run_control_reader.h"
 #include "runfiles/run_file_names.h"
+#include "runfiles/run_fingerprint.h"
 #include "runfiles/sample_file_writer.h"
 #include "runfiles/summary_file.h"
+#include "sampler/chain_inputs.h"
 #include "sampler/chain_runner.h"
+#include "sampler/chain_target.h"
 #include "sampler/priors.h"
 #include "sampler/restart_file.h"
 #include "formats/format_writers.h"
@@ -52,20 +57,53 @@ std::string SummaryHeadText(RunRecord& run) {
   return text;
 }
 
+// What a summary's head was written from, kept beside it ("<title>_Inputs.Sum")
+// so that its fixed layout stays as it is.
+std::string SummaryInputsPath(const std::string& summaryPath) {
+  const std::size_t dot = summaryPath.rfind('.');
+  return summaryPath.substr(0, dot) + "_Inputs.Sum";
+}
+
+std::string SummaryInputsText(const RunRecord& run) {
+  return "Run control file: " + FileNameOf(run.controlPath) + "\r\nInputs: " +
+         FingerprintText(run.inputsFingerprint) + "\r\n";
+}
+
+std::string ReadSmallFile(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return {};
+  char buffer[512];
+  const std::size_t n = std::fread(buffer, 1, sizeof buffer, file);
+  std::fclose(file);
+  return std::string(buffer, n);
+}
+
 // The summary of a run: appended to when it exists, else created with its
 // head. Several processes may open the same run at once, each running some
 // of its chains: the head appears whole and once (whoever creates the file
-// first writes it), and afterwards every process only appends. Returns the
-// open file or nullptr (reported).
-std::FILE* OpenSummary(RunRecord& run, const Interaction& ui) {
+// first writes it), and afterwards every process only appends. A rerun of
+// chains whose inputs changed starts the summary afresh, as its head
+// describes the old inputs. Returns the open file or nullptr (reported).
+std::FILE* OpenSummary(RunRecord& run, const Interaction& ui, bool rerun) {
   const std::string path = BuildRunFileName(run, kNoChain, kNoReport, kNoGroup, kExtSummary);
+  const std::string record = SummaryInputsPath(path);
+  const std::string inputs = SummaryInputsText(run);
+  if (rerun && Exists(path)) {
+    const std::string recorded = ReadSmallFile(record);
+    if (!recorded.empty() && recorded != inputs) std::remove(path.c_str());
+  }
   if (!Exists(path)) {
     const std::string head = SummaryHeadText(run);
     const std::string temp = path + "." + std::to_string(::getpid()) + ".new";
-    if (CreateFileOnce(temp, path, reinterpret_cast<const uint8_t*>(head.data()), head.size()) < 0) {
+    const int created =
+        CreateFileOnce(temp, path, reinterpret_cast<const uint8_t*>(head.data()), head.size());
+    if (created < 0) {
       ShowMessage(ui, kMbIconError, "Error opening Summary File:\r\n%s", path.c_str());
       return nullptr;
     }
+    if (created == 1)
+      ReplaceFileAtomically(record + "." + std::to_string(::getpid()) + ".new", record,
+                            reinterpret_cast<const uint8_t*>(inputs.data()), inputs.size());
   }
   std::FILE* file = std::fopen(path.c_str(), "ab");
   if (file == nullptr) {
@@ -88,6 +126,12 @@ RunRecord* OpenRun(RunSession& session, const Interaction& ui, const std::string
   }
   std::unique_ptr<RunRecord> run = ReadRunControl(ui, runPath, p);
   if (run == nullptr) return nullptr;
+  // Not even a rerun may replace the chains of another run control file
+  // whose outputs happen to share their names.
+  if (const std::string problem = ChainFilesInputsProblem(*run, true); !problem.empty()) {
+    ShowMessage(ui, kMbIconError, "Cannot open %s:\r\n%s", runPath.c_str(), problem.c_str());
+    return nullptr;
+  }
   run->mixtureIndex = p;
   run->overwriteAll = overwriteAll;
   // Chain threads read the run and never write it, so the writers' block
@@ -98,11 +142,12 @@ RunRecord* OpenRun(RunSession& session, const Interaction& ui, const std::string
   session.ui = &ui;
   session.run = std::move(run);
   session.crand = CRandState{};
-  // Another mixture of the same file keeps the number of reps already set.
-  if (session.numberOfReps == 0 || !path.empty())
-    session.numberOfReps = session.run->settings.NumberOfReps;
-
   RunRecord& current = *session.run;
+  // An extension given in any front end, also one stopped part-way, stands
+  // in the restart files, so every front end continues to the same end.
+  session.numberOfReps = std::max(
+      session.requestedReps,
+      MixtureTarget(current, current.settings.NumberOfChains, current.settings.NumberOfReps));
   for (int c = 0; c < current.settings.NumberOfChains; ++c) {
     if (CreateChain(session, c) < 0) break;
     Chain& chain = *session.chains[c];
@@ -117,7 +162,7 @@ RunRecord* OpenRun(RunSession& session, const Interaction& ui, const std::string
     }
     chain.runState.store(kChainStopped);
   }
-  OpenSummary(current, ui);
+  OpenSummary(current, ui, session.rerun);
   return &current;
 }
 

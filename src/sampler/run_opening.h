@@ -16,9 +16,10 @@ namespace mixora {
 // Reads mixture p (from 0) of the run control file at path into a new run
 // and makes it the session's current run; an empty path reopens the current
 // run's file, keeping its "Yes to All" answer. The previous run is closed
-// only once the new one has been read; the session's number of reps becomes
-// the new file's NumberOfReps, except on a reopen, which keeps it; when reading fails it stays open and
-// none is returned. Chains are created for the new run (each probing its
+// only once the new one has been read; when reading fails it stays open and
+// none is returned, as when the chains' files belong to another run control
+// file (shown). The session's number of reps becomes the mixture's target
+// (chain_target.h), or session.requestedReps if larger. Chains are created for the new run (each probing its
 // restart file), SaveEvery is stored clamped, and the summary is opened for
 // appending, or created with its head, the baseline and mixture when the
 // run asks for them, and the prior weights. A summary that cannot be opened

@@ -94,9 +94,14 @@ struct RunSession {
   // Polled by every chain thread between iterations; relaxed, as a stop
   // request carries no data with it.
   std::atomic<int32_t> shutdown{0};
-  // The run's current number of reps: the end iteration of every chain
-  // started from now on. 0 until a run is opened, which sets NumberOfReps.
+  // The current mixture's number of reps: the end iteration of every chain
+  // started from now on. 0 until a run is opened, which sets it to the
+  // mixture's target (chain_target.h), raised to requestedReps.
   int32_t numberOfReps = 0;
+  // A number of reps the user asked for (the number-of-reps window, a
+  // command line option), held for every mixture opened afterwards; 0 none.
+  // The front end clears it when it opens another run control file.
+  int32_t requestedReps = 0;
   bool rerun = false;          // start chains afresh instead of resuming them
   // Threads each chain started from now on shares the fish of its
   // iterations among (1 .. kMaxThreadsPerChain). The files a chain writes

@@ -7,6 +7,8 @@
 #include "runfiles/run_control_reader.h"
 #include "runfiles/run_file_names.h"
 #include "runfiles/sample_file_header.h"
+#include "sampler/chain_inputs.h"
+#include "sampler/chain_target.h"
 #include "sampler/restart_file.h"
 
 namespace mixora {
@@ -69,6 +71,21 @@ ChainStatus ReadChainStatus(const RunRecord& names, int p, int c, int32_t reps, 
   return status;
 }
 
+// Chains whose files were computed from other inputs than the run control
+// file holds now, or belong to another one, are no part of its answer.
+void MarkStaleChains(const std::string& rcfPath, int p, MixtureStatus& mixture) {
+  if (!mixture.hasFish) return;
+  std::unique_ptr<RunRecord> run = ReadRunControl(Interaction{}, rcfPath, p);
+  if (run == nullptr) return;
+  for (ChainStatus& chain : mixture.chains) {
+    if (chain.state == ChainState::kNotStarted || chain.state == ChainState::kDamaged) continue;
+    const std::string problem = ChainFileInputsProblem(*run, chain.chain);
+    if (problem.empty()) continue;
+    chain.state = ChainState::kStale;
+    chain.problem = problem;
+  }
+}
+
 }  // namespace
 
 int ReadRunStatus(const std::string& rcfPath, const Interaction& ui, RunStatus& status) {
@@ -86,10 +103,12 @@ int ReadRunStatus(const std::string& rcfPath, const Interaction& ui, RunStatus& 
     const int32_t fish = MixtureFishCount(*whole, p);
     mixture.hasFish = fish > 0;
     names.runTitle = mixture.runTitle;
+    mixture.target = MixtureTarget(names, status.numberOfChains, status.numberOfReps);
     for (int c = 0; c < status.numberOfChains; ++c)
-      mixture.chains.push_back(ReadChainStatus(names, p, c, status.numberOfReps,
+      mixture.chains.push_back(ReadChainStatus(names, p, c, mixture.target,
                                                static_cast<uint32_t>(fish),
                                                static_cast<uint32_t>(whole->settings.NumberOfStocks)));
+    MarkStaleChains(rcfPath, p, mixture);
     status.mixtures.push_back(std::move(mixture));
   }
   return 1;
@@ -102,6 +121,7 @@ const char* ChainStateName(ChainState state) {
     case ChainState::kInProgress: return "in progress";
     case ChainState::kFinished: return "finished";
     case ChainState::kDamaged: return "damaged";
+    case ChainState::kStale: return "other inputs";
   }
   return "";
 }

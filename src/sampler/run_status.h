@@ -20,6 +20,7 @@ enum class ChainState {
   kInProgress,  // saved, short of the number of reps
   kFinished,    // saved at the number of reps
   kDamaged,     // a file that cannot be what the chain wrote (problem says which)
+  kStale,       // computed from other inputs, or another run control file's (problem says which)
 };
 
 struct ChainStatus {
@@ -37,6 +38,7 @@ struct MixtureStatus {
   int mixture = 0;         // from 0
   std::string runTitle;    // names the mixture's outputs
   bool hasFish = true;     // false: every fish was left out at load, so it cannot run
+  int32_t target = 0;      // the iteration its chains run to (chain_target.h)
   std::vector<ChainStatus> chains;
 };
 
@@ -51,7 +53,8 @@ struct RunStatus {
 // control file cannot be read (reported through ui).
 int ReadRunStatus(const std::string& rcfPath, const Interaction& ui, RunStatus& status);
 
-// "not started", "no save yet", "in progress", "finished", "damaged".
+// "not started", "no save yet", "in progress", "finished", "damaged",
+// "other inputs".
 const char* ChainStateName(ChainState state);
 
 }  // namespace mixora

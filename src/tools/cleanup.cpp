@@ -119,7 +119,7 @@ bool IsRunOutputSuffix(const std::string& rest) {
       }
     }
   }
-  for (const char* tidy : {"_estimates.csv", "_posteriors.csv"}) {
+  for (const char* tidy : {"_estimates.csv", "_posteriors.csv", "_Inputs.Sum"}) {
     std::size_t at = 0;
     if (TakeWord(rest, at, tidy) && at == rest.size()) return true;
   }

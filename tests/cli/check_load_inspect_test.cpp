@@ -259,6 +259,12 @@ TEST(InspectCommand, ShowsSampleFileHeadersAndRestartChainValues) {
   for (int32_t value : {500, 1000, 3, 4, 100, 500, 1, 999, 1, 1, 3, 2})
     restart.append(reinterpret_cast<const char*>(&value), 4);
   std::ofstream(scratch.path() / "run_01.Rst", std::ios::binary) << restart;
+  // One that records its inputs and owner in the first 16 of those bytes.
+  std::string recorded = restart;
+  const uint64_t inputs = 0x0123456789abcdefULL, owner = 42;
+  recorded.replace(8, 8, reinterpret_cast<const char*>(&inputs), 8);
+  recorded.replace(16, 8, reinterpret_cast<const char*>(&owner), 8);
+  std::ofstream(scratch.path() / "new_01.Rst", std::ios::binary) << recorded;
 
   CliResult sound = RunCli(scratch.path(), {"inspect", "run_01.Ise", "run_01.Rst"});
   EXPECT_EQ(sound.exitCode, 0) << sound.err;
@@ -268,6 +274,12 @@ TEST(InspectCommand, ShowsSampleFileHeadersAndRestartChainValues) {
                            "run_01.Rst: restart file", "Iteration:           500 of 1000",
                            "Seeds:               3, 4", "Composition records: 500"})
     EXPECT_TRUE(Contains(sound.out, part)) << part << "\n" << sound.out;
+  EXPECT_TRUE(Contains(sound.out, "Inputs:              not recorded")) << sound.out;
+  CliResult newer = RunCli(scratch.path(), {"inspect", "new_01.Rst"});
+  EXPECT_EQ(newer.exitCode, 0) << newer.err;
+  for (const char* part : {"new_01.Rst: restart file", "Iteration:           500 of 1000",
+                           "Inputs:              0123456789abcdef"})
+    EXPECT_TRUE(Contains(newer.out, part)) << part << "\n" << newer.out;
 
   CliResult cut = RunCli(scratch.path(), {"inspect", "cut_01.Ise"});
   EXPECT_NE(cut.exitCode, 0);

@@ -482,8 +482,10 @@ TEST_F(OpenedRun, ARefusedRestartFileKeepsItsChainAndFilesUntilARerun) {
     const auto ise = ReadBytes(ChainFile(folder_, 0, "Ise"));
     const auto sta = ReadBytes(ChainFile(folder_, 0, "Sta"));
     boxes_.shown.clear();
+    // Asked for as the number-of-reps window asks, so the rerun's opening
+    // keeps it.
+    session_.requestedReps = reps;
     ASSERT_NE(OpenRun(session_, boxes_.ui, "", 0), nullptr);
-    session_.numberOfReps = reps;
     EXPECT_EQ(StartChains(session_, 0, 2), -1) << c.what;
     EXPECT_EQ(session_.failedChain, 0) << c.what;
     EXPECT_TRUE(session_.chains[0]->restartRefused) << c.what;

@@ -165,6 +165,7 @@ TEST(Cleanup, OnlyRunOutputNamesCount) {
       {"Tavrin_R_POP_01_2_ASCII.Ise", true},
       {"Tavrin_R_POP_01_2_Grp1.gse", true},
       {"Tavrin_R_POP_01_estimates.csv", true},
+      {"Tavrin_R_POP_01_Inputs.Sum", true},
       {"_POP_01.Sum", true},
       {"chum.log", true},
       {"anything.rcf", true},
