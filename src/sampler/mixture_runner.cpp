@@ -9,6 +9,7 @@
 #include "runfiles/run_file_names.h"
 #include "sampler/run_opening.h"
 #include "sampler/chain_runner.h"
+#include "sampler/chain_samples_check.h"
 #include "sampler/restart_file.h"
 
 namespace mixora {
@@ -41,7 +42,8 @@ int32_t MixtureIterations(const RunRecord& run, int p) {
 bool ChainCompleted(const Chain& chain, int32_t reps) {
   const int32_t phase = chain.phase.load(std::memory_order_relaxed);
   const bool failed = phase >= kPhaseIntVal && phase <= kPhasePreExtending;
-  return chain.iteration.load(std::memory_order_relaxed) >= reps && !failed;
+  return chain.iteration.load(std::memory_order_relaxed) >= reps && !failed &&
+         !chain.restartRefused;
 }
 
 class Driver {
@@ -273,6 +275,12 @@ bool MixtureAlreadyComplete(const std::string& rcfPath, int p) {
     const std::string path = BuildRunFileName(names, c, kNoReport, kNoGroup, kExtRestart);
     if (ReadRestartChainValues(path, values) != 1 ||
         values.iteration < whole->settings.NumberOfReps)
+      return false;
+    // A restart file whose samples are gone is no finished chain; the run
+    // that follows says which file and what to do.
+    if (!FindMissingSamples(names, c, static_cast<uint32_t>(values.assignmentTotal),
+                            static_cast<uint32_t>(values.compositionTotal))
+             .samplePath.empty())
       return false;
   }
   return true;
