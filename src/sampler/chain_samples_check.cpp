@@ -34,9 +34,9 @@ MissingSamples FindMissingSamples(const RunRecord& run, int chainIndex, uint32_t
 
 std::string DescribeMissingSamples(int chainIndex, const MissingSamples& missing) {
   return StringPrintf(
-      "Chain %d: the restart file\r\n%s\r\ncounts %u records, but the sample file\r\n%s\r\n%s.\r\n"
-      "The chain can neither continue nor count as finished without them. Start it afresh "
-      "(run --rerun, or the Rerun box of the desktop) to replace its files.",
+      "The restart file of chain %d\r\n%s\r\ncounts %u records, but the sample file\r\n%s\r\n"
+      "%s.\r\nThe chain can neither continue nor count as finished without them. Start it "
+      "afresh (run --rerun, or the Rerun box of the desktop) to replace its files.",
       chainIndex + 1, missing.restartPath.c_str(), missing.counted, missing.samplePath.c_str(),
       missing.holds.c_str());
 }

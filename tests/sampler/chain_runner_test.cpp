@@ -270,7 +270,8 @@ INSTANTIATE_TEST_SUITE_P(
                       StopCase{2, 2, 201, 299},   // equal thinning above 1
                       StopCase{1, 3, 250, 301},   // assignments kept more often
                       StopCase{3, 1, 131, 449},   // assignments kept less often; one short of the end
-                      StopCase{5, 2, 200, 333}));
+                      StopCase{5, 2, 200, 333},   // at a save that leaves a short assignment block
+                      StopCase{5, 2, 203, 402})); // after it, before the next assignment record
 
 // ---- Starting, pausing and aborting ----
 
