@@ -79,8 +79,9 @@ void RegisterStatusCommand(CLI::App& app, int& exitCode) {
       "last saved; safe while the chains run");
   command->add_option("RUN_FILE", options->rcfPath, "Run control file (.rcf)")->required();
   command->footer(
-      "Reads only the restart files and sample file headers. Exit status 1 when a chain's files "
-      "are damaged (the chain is named).");
+      "Reads only the restart files and the headers of the sample files and their blocks. Exit "
+      "status 1 when a chain's files are damaged or hold fewer records than its restart file "
+      "counts (the chain is named).");
   command->callback([options, &exitCode] { exitCode = RunStatusCommand(*options); });
 }
 
