@@ -90,8 +90,9 @@ void RegisterStatusCommand(CLI::App& app, int& exitCode) {
       "last saved; safe while the chains run");
   command->add_option("RUN_FILE", options->rcfPath, "Run control file (.rcf)")->required();
   command->footer(
-      "Reads only the restart files and sample file headers. Exit status 1 when a chain's files "
-      "are damaged or were computed from other inputs than the run control file holds now (the "
+      "Reads only the restart files and the headers of the sample files and their blocks. Exit "
+      "status 1 when a chain's files are damaged, hold fewer records than its restart file "
+      "counts, or were computed from other inputs than the run control file holds now (the "
       "chain is named).");
   command->callback([options, &exitCode] { exitCode = RunStatusCommand(*options); });
 }

@@ -88,8 +88,8 @@ int ReadCommittedRecords(const std::string& path, uint32_t vouched, CommittedRec
   out.values.resize(static_cast<std::size_t>(records) * header.valuesPerRecord);
   std::vector<uint8_t> block;
 
-  // A chain that starts afresh truncates its file before it removes the
-  // restart file that vouches for the old records, and a resumed chain
+  // A chain that starts afresh may empty its file just after the caller
+  // read the restart file that vouched for the old records, and a resumed chain
   // rewrites its last block in place: an early end or a torn or undecodable
   // last block is a chain at work. Only a block with a sound block behind it,
   // or a bad header too far from the end to be the last, is damage.

@@ -35,8 +35,8 @@ struct CommittedRecords {
 // block that is torn or does not decode yet (the chain is writing or
 // rewriting it in place) are not damage: the records before it are
 // returned, with tailPending set (also when the file ends short of the
-// vouched records: a chain started afresh truncates its file before it
-// removes its old restart file). Returns 1, or 0 with error naming the file
+// vouched records: a chain started afresh may remove its old restart file
+// and empty the file just after the caller read that restart file). Returns 1, or 0 with error naming the file
 // when it is damaged where a chain never writes: not a sample file, or a bad
 // block with a sound block behind it.
 int ReadCommittedRecords(const std::string& path, uint32_t vouched, CommittedRecords& out,

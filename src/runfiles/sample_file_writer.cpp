@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 #include <ctime>
@@ -123,6 +124,28 @@ void PutU32(uint8_t* p, uint32_t v) {
   for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
+// Asks "Overwrite %s" for an existing file unless every file of the run may
+// be replaced already. True when the file may be replaced.
+bool MayReplace(const std::string& path, bool& overwriteAll, const Interaction& ui,
+                int chainIndex) {
+  if (overwriteAll || !FileExists(path)) return true;
+  int answer = ShowMessage(ui, kOverwriteBox | ChainType(chainIndex), "Overwrite %s", path.c_str());
+  if (answer == kIdYesToAll) overwriteAll = true;
+  return answer == kIdYesToAll || answer == kIdYes;
+}
+
+std::FILE* OpenTextFileAsked(const std::string& path, const char* mode, const Interaction& ui,
+                             int chainIndex) {
+  std::string openMode;
+  for (const char* m = mode; *m != '\0'; ++m)
+    if (*m != 'c') openMode += *m;
+  std::FILE* file = nullptr;
+  if (mode[0] != 'r' || FileExists(path)) file = std::fopen(path.c_str(), openMode.c_str());
+  if (file == nullptr)
+    ShowMessage(ui, kErrorBox | ChainType(chainIndex), "Cannot Open %s", path.c_str());
+  return file;
+}
+
 int Fail(std::string& error, const std::string& text) {
   error = text;
   return 0;
@@ -151,23 +174,8 @@ int32_t ScaleProportion(double proportion) {
 
 std::FILE* OpenRunTextFile(const std::string& path, const char* mode, bool& overwriteAll,
                            const Interaction& ui, int chainIndex) {
-  std::string openMode;
-  for (const char* m = mode; *m != '\0'; ++m)
-    if (*m != 'c') openMode += *m;
-  uint32_t chain = ChainType(chainIndex);
-  if (mode[0] == 'w' && FileExists(path) && !overwriteAll) {
-    int answer = ShowMessage(ui, kOverwriteBox | chain, "Overwrite %s",
-                             path.c_str());
-    if (answer == kIdYesToAll) {
-      overwriteAll = true;
-    } else if (answer != kIdYes) {
-      return nullptr;
-    }
-  }
-  std::FILE* file = nullptr;
-  if (mode[0] != 'r' || FileExists(path)) file = std::fopen(path.c_str(), openMode.c_str());
-  if (file == nullptr) ShowMessage(ui, kErrorBox | chain, "Cannot Open %s", path.c_str());
-  return file;
+  if (mode[0] == 'w' && !MayReplace(path, overwriteAll, ui, chainIndex)) return nullptr;
+  return OpenTextFileAsked(path, mode, ui, chainIndex);
 }
 
 int CommitFile(std::FILE* file) {
@@ -175,8 +183,10 @@ int CommitFile(std::FILE* file) {
   return fsync(fileno(file)) == 0 ? 1 : 0;
 }
 
-std::FILE* OpenSampleFileForWriting(ChainSampleFiles& files, RunRecord& run, int chainIndex,
-                                    SampleKind kind, bool resuming, const Interaction& ui) {
+namespace {
+
+std::FILE* OpenSampleFile(ChainSampleFiles& files, RunRecord& run, int chainIndex, SampleKind kind,
+                          bool resuming, bool asked, const Interaction& ui) {
   SampleFileWriter& w = WriterOf(files, kind);
   const bool assignments = kind == SampleKind::kAssignment;
   w.path = BuildRunFileName(run, chainIndex, kNoReport, kNoGroup,
@@ -193,15 +203,7 @@ std::FILE* OpenSampleFileForWriting(ChainSampleFiles& files, RunRecord& run, int
   w.replacedOffset = -1;
   uint32_t chain = ChainType(chainIndex);
 
-  if (!resuming && FileExists(w.path) && !run.overwriteAll) {
-    int answer = ShowMessage(ui, kOverwriteBox | chain, "Overwrite %s",
-                             w.path.c_str());
-    if (answer == kIdYesToAll) {
-      run.overwriteAll = true;
-    } else if (answer != kIdYes) {
-      return nullptr;
-    }
-  }
+  if (!resuming && !asked && !MayReplace(w.path, run.overwriteAll, ui, chainIndex)) return nullptr;
   std::FILE* file = std::fopen(w.path.c_str(), resuming ? "r+b" : "w+b");
   if (file == nullptr) {
     ShowMessage(ui, kErrorBox | chain, "Cannot Open %s", w.path.c_str());
@@ -253,7 +255,30 @@ std::FILE* OpenSampleFileForWriting(ChainSampleFiles& files, RunRecord& run, int
   return file;
 }
 
+}  // namespace
+
+std::FILE* OpenSampleFileForWriting(ChainSampleFiles& files, RunRecord& run, int chainIndex,
+                                    SampleKind kind, bool resuming, const Interaction& ui) {
+  return OpenSampleFile(files, run, chainIndex, kind, resuming, false, ui);
+}
+
 int ResumeSampleFile(SampleFileWriter& w, uint32_t recordsToKeep, std::string& error) {
+  return ResumeSampleFile(w, recordsToKeep, -1, error);
+}
+
+int64_t PendingAtIteration(int64_t t, uint32_t thinning, uint32_t capacity,
+                           uint32_t compositionThinning, uint32_t compositionCapacity) {
+  if (t <= 0 || thinning == 0 || capacity == 0 || compositionThinning == 0 ||
+      compositionCapacity == 0)
+    return 0;
+  const int64_t perSave = int64_t{compositionThinning} * compositionCapacity;
+  const int64_t lastSave = t / perSave * perSave;
+  const int64_t since = t / thinning - lastSave / thinning;
+  return since == 0 ? 0 : (since - 1) % capacity + 1;
+}
+
+int ResumeSampleFile(SampleFileWriter& w, uint32_t recordsToKeep, int64_t pendingToKeep,
+                     std::string& error) {
   error.clear();
   w.pending = 0;
   w.truncateAfterWrite = false;
@@ -360,7 +385,11 @@ int ResumeSampleFile(SampleFileWriter& w, uint32_t recordsToKeep, std::string& e
       return Fail(error, "Cannot write " + w.path);
     DropBlockUndo(w.path);
   }
-  if (haveLast && keptInLast < w.capacity) {
+  // A partial last block is taken back only when it holds what was pending
+  // at the save: one written by a save itself stays as it is.
+  const bool reload = haveLast && keptInLast < w.capacity &&
+                      (pendingToKeep < 0 || pendingToKeep == int64_t{keptInLast});
+  if (reload) {
     w.pending = keptInLast;
     w.truncateAfterWrite = true;
     w.replacedOffset = last.offset;
@@ -375,10 +404,30 @@ int ResumeSampleFile(SampleFileWriter& w, uint32_t recordsToKeep, std::string& e
 
 int OpenChainOutputs(ChainSampleFiles& files, RunRecord& run, int chainIndex, int32_t seed1,
                      int32_t seed2, bool resuming, const Interaction& ui) {
-  if (files.chainLog == nullptr) {
+  const bool logOpen = files.chainLog != nullptr;
+  if (!logOpen)
     files.chainLogPath = BuildRunFileName(run, chainIndex, kNoReport, kNoGroup, kExtSummary);
-    files.chainLog = OpenRunTextFile(files.chainLogPath, resuming ? "ab+c" : "wbc",
-                                     run.overwriteAll, ui, chainIndex);
+  if (!resuming) {
+    // A fresh start asks every question before it touches any file, and
+    // removes the restart file before it empties the samples that file
+    // counts: no answer and no crash can leave a restart file vouching for
+    // records that are gone.
+    if (!logOpen && !MayReplace(files.chainLogPath, run.overwriteAll, ui, chainIndex)) return 2;
+    const std::string sample[] = {
+        BuildRunFileName(run, chainIndex, kNoReport, kNoGroup, kExtAssignments),
+        BuildRunFileName(run, chainIndex, kNoReport, kNoGroup, kExtComposition)};
+    if (!MayReplace(sample[0], run.overwriteAll, ui, chainIndex)) return 4;
+    if (!MayReplace(sample[1], run.overwriteAll, ui, chainIndex)) return 6;
+    const std::string restart = BuildRunFileName(run, chainIndex, kNoReport, kNoGroup, kExtRestart);
+    if (std::remove(restart.c_str()) != 0 && errno != ENOENT) {
+      ShowMessage(ui, kErrorBox | ChainType(chainIndex), "Cannot Open %s", restart.c_str());
+      return 4;
+    }
+  }
+  if (!logOpen) {
+    files.chainLog = resuming ? OpenRunTextFile(files.chainLogPath, "ab+c", run.overwriteAll, ui,
+                                                chainIndex)
+                              : OpenTextFileAsked(files.chainLogPath, "wbc", ui, chainIndex);
     if (files.chainLog == nullptr) return 2;
     if (!resuming) {
       std::string restartPath = BuildRunFileName(run, chainIndex, kNoReport, kNoGroup, kExtRestart);
@@ -401,10 +450,10 @@ int OpenChainOutputs(ChainSampleFiles& files, RunRecord& run, int chainIndex, in
     }
   }
 
-  if (OpenSampleFileForWriting(files, run, chainIndex, SampleKind::kAssignment, resuming, ui) ==
+  if (OpenSampleFile(files, run, chainIndex, SampleKind::kAssignment, resuming, true, ui) ==
       nullptr)
     return 4;
-  if (OpenSampleFileForWriting(files, run, chainIndex, SampleKind::kComposition, resuming, ui) ==
+  if (OpenSampleFile(files, run, chainIndex, SampleKind::kComposition, resuming, true, ui) ==
       nullptr) {
     std::fclose(files.assignment.file);
     files.assignment.file = nullptr;
@@ -423,7 +472,13 @@ int OpenChainOutputs(ChainSampleFiles& files, RunRecord& run, int chainIndex, in
     } steps[] = {{&files.assignment, 4}, {&files.composition, 6}};
     for (const Step& step : steps) {
       std::string error;
-      if (ResumeSampleFile(*step.writer, step.writer->total, error) == 0) {
+      const int64_t pending =
+          files.resumeIteration < 0
+              ? -1
+              : PendingAtIteration(files.resumeIteration, step.writer->thinning,
+                                   step.writer->capacity, files.composition.thinning,
+                                   files.composition.capacity);
+      if (ResumeSampleFile(*step.writer, step.writer->total, pending, error) == 0) {
         ShowMessage(ui, kInfoBox | ChainType(chainIndex), "%s", error.c_str());
         for (SampleFileWriter* w : {&files.assignment, &files.composition}) {
           if (w->file != nullptr) std::fclose(w->file);

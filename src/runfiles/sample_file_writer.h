@@ -42,6 +42,11 @@ struct ChainSampleFiles {
   SampleFileWriter composition;  // 32-bit scaled proportion per stock
   std::FILE* chainLog = nullptr;
   std::string chainLogPath;
+  // The chain's last completed iteration when it resumes; -1 when not
+  // known. From it a resume tells the records a run that never stopped
+  // would still hold pending (a stop wrote them as a shorter block, to be
+  // rewritten fuller) from those a save had written as a block of its own.
+  int64_t resumeIteration = -1;
 };
 
 // SaveEvery as the files use it: clamped to 100..5000 and rounded down to a
@@ -88,13 +93,30 @@ std::FILE* OpenSampleFileForWriting(ChainSampleFiles& files, RunRecord& run, int
 // error set when a block is damaged ("Corrupt file" and what is wrong) or the
 // file holds fewer than recordsToKeep records.
 int ResumeSampleFile(SampleFileWriter& writer, uint32_t recordsToKeep, std::string& error);
+// The same, where pendingToKeep (-1: not known) is the number of records a
+// run that never stopped would have pending at that point: the last kept
+// block becomes pending only when it holds exactly that many, and with 0
+// writing continues behind it.
+int ResumeSampleFile(SampleFileWriter& writer, uint32_t recordsToKeep, int64_t pendingToKeep,
+                     std::string& error);
+
+// The records pending in a writer of the given thinning and block capacity
+// at iteration t of a run that never stopped, where a save writes both
+// buffers whenever compositionCapacity composition records (one every
+// compositionThinning iterations) are pending, and a full buffer is written
+// when its next record comes.
+int64_t PendingAtIteration(int64_t t, uint32_t thinning, uint32_t capacity,
+                           uint32_t compositionThinning, uint32_t compositionCapacity);
 
 // Opens the chain log ("ab+c" when resuming, else "wbc") unless it is open,
 // writes its head when not resuming, opens both sample files, sizes the
 // buffers, and when resuming cuts both files to the writers' totals and
 // preloads their partial last blocks. The writers' totals must hold the
-// chain's record totals before the call. Returns 0, 2 (chain log), 4
-// (assignment file) or 6 (composition file; the assignment file is closed).
+// chain's record totals before the call. A fresh start asks "Overwrite %s"
+// for the chain log and both sample files before it touches any of them, and
+// then removes the chain's restart file before the sample files are emptied.
+// Returns 0, 2 (chain log), 4 (assignment file, or a restart file that cannot
+// be removed) or 6 (composition file; the assignment file is closed).
 int OpenChainOutputs(ChainSampleFiles& files, RunRecord& run, int chainIndex, int32_t seed1,
                      int32_t seed2, bool resuming, const Interaction& ui);
 

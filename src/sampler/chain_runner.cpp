@@ -16,6 +16,7 @@
 #include "runfiles/sample_file_writer.h"
 #include "sampler/chain_clock.h"
 #include "sampler/chain_lock.h"
+#include "sampler/chain_samples_check.h"
 #include "sampler/generator_handle.h"
 #include "sampler/gibbs_sampler.h"
 #include "sampler/restart_file.h"
@@ -104,6 +105,20 @@ int SettleSampleFiles(ChainSampleFiles& files) {
   return CommitChainSamples(files);
 }
 
+// Shows why and marks the restart file refused when the chain's sample files
+// lack records its restart file counts. True when refused.
+bool RefuseMissingSamples(RunSession& session, Chain& chain) {
+  const MissingSamples missing = FindMissingSamples(*chain.run, chain.index,
+                                                    chain.samples.assignment.total,
+                                                    chain.samples.composition.total);
+  if (missing.samplePath.empty()) return false;
+  ShowMessage(SessionUi(session), kMbIconError | MessageForChain(chain.index + 1), "%s",
+              DescribeMissingSamples(chain.index, missing).c_str());
+  chain.restartRefused = true;
+  chain.resume = 0;
+  return true;
+}
+
 bool HeaderCounts(const std::string& path, uint32_t records) {
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) return false;
@@ -116,37 +131,27 @@ bool HeaderCounts(const std::string& path, uint32_t records) {
 // A chain found finished may have been stopped by a crash between its last
 // save and the rewrite of its sample headers: the records are all there,
 // only the counts lag. Reopening the files as for a resume and closing them
-// brings the headers to the restart file's totals.
-void SettleFinishedChainFiles(RunSession& session, Chain& chain) {
+// brings the headers to the restart file's totals. A chain whose sample
+// files no longer hold what its restart file counts is not finished: it is
+// refused (shown), and false is returned.
+bool SettleFinishedChainFiles(RunSession& session, Chain& chain) {
   RunRecord& run = *chain.run;
   ChainSampleFiles& files = chain.samples;
+  if (RefuseMissingSamples(session, chain)) return false;
   const std::string sta = BuildRunFileName(run, chain.index, kNoReport, kNoGroup, kExtAssignments);
   const std::string ise = BuildRunFileName(run, chain.index, kNoReport, kNoGroup, kExtComposition);
   if (HeaderCounts(sta, files.assignment.total) && HeaderCounts(ise, files.composition.total))
-    return;
+    return true;
+  files.resumeIteration = chain.iteration.load(kRelaxed);
   if (OpenChainOutputs(files, run, chain.index, chain.seed1, chain.seed2, true,
                        SessionUi(session)) == 0)
     CloseChainSamples(files);
+  return true;
 }
 
 void WriteToChainLog(Chain& chain, const std::string& text) {
   if (chain.samples.chainLog == nullptr) return;
   std::fwrite(text.data(), 1, text.size(), chain.samples.chainLog);
-}
-
-// A resumed file whose last kept block is partial would have that block
-// rewritten in place, larger, at the next flush; a crash in the middle of
-// that write would tear records the restart file counts. New records go
-// into blocks of their own behind it instead: readers take blocks of any
-// count, and the kept block is never written again.
-int AppendAfterKeptBlocks(ChainSampleFiles& files) {
-  for (SampleFileWriter* w : {&files.assignment, &files.composition}) {
-    if (!w->truncateAfterWrite) continue;
-    w->pending = 0;
-    w->truncateAfterWrite = false;
-    if (w->file == nullptr || std::fseek(w->file, 0, SEEK_END) != 0) return 0;
-  }
-  return 1;
 }
 
 // Undoes a PrepareChain that succeeded, for a chain whose thread could not
@@ -246,6 +251,11 @@ int PrepareChain(RunSession& session, Chain& chain, int32_t reps) {
       ReleaseChainLock(chain);
       return 0;
     }
+    if (RefuseMissingSamples(session, chain)) {
+      ReleaseSamplerArrays(chain);
+      ReleaseChainLock(chain);
+      return 0;
+    }
     chain.startIteration = chain.iteration.load() + 1;
     chain.endIteration = reps;
   } else {
@@ -265,16 +275,11 @@ int PrepareChain(RunSession& session, Chain& chain, int32_t reps) {
     chain.endIteration = reps;
   }
 
+  chain.samples.resumeIteration = resuming ? chain.iteration.load(kRelaxed) : -1;
   if (OpenChainOutputs(chain.samples, run, chain.index, chain.seed1, chain.seed2, resuming, ui) !=
       0) {
     ReleaseSamplerArrays(chain);
     ReleaseChainLock(chain);
-    return 0;
-  }
-  if (resuming && AppendAfterKeptBlocks(chain.samples) == 0) {
-    ShowMessage(ui, kMbIconError | MessageForChain(chain.index + 1), "Cannot Open %s",
-                chain.samples.composition.path.c_str());
-    UnprepareChain(chain);
     return 0;
   }
   if (!resuming) {
@@ -316,8 +321,10 @@ int StartChains(RunSession& session, std::span<const int> indexes) {
       chain.resume = session.rerun ? 0 : 1;
       if (chain.resume != 0 && chain.iteration.load(kRelaxed) >= session.numberOfReps) {
         chain.runState.store(kChainStopped, kRelaxed);
-        SettleFinishedChainFiles(session, chain);
-        continue;
+        if (SettleFinishedChainFiles(session, chain)) continue;
+        session.failedChain = index;
+        failed = true;
+        break;
       }
       if (PrepareChain(session, chain, session.numberOfReps) == 0) {
         session.failedChain = index;

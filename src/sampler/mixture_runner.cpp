@@ -10,6 +10,7 @@
 #include "sampler/run_opening.h"
 #include "sampler/chain_inputs.h"
 #include "sampler/chain_runner.h"
+#include "sampler/chain_samples_check.h"
 #include "sampler/chain_target.h"
 #include "sampler/restart_file.h"
 
@@ -43,7 +44,8 @@ int32_t MixtureIterations(const RunRecord& run, int p) {
 bool ChainCompleted(const Chain& chain, int32_t reps) {
   const int32_t phase = chain.phase.load(std::memory_order_relaxed);
   const bool failed = phase >= kPhaseIntVal && phase <= kPhasePreExtending;
-  return chain.iteration.load(std::memory_order_relaxed) >= reps && !failed;
+  return chain.iteration.load(std::memory_order_relaxed) >= reps && !failed &&
+         !chain.restartRefused;
 }
 
 class Driver {
@@ -276,6 +278,12 @@ bool MixtureAlreadyComplete(const std::string& rcfPath, int p, int32_t* target) 
     RestartChainValues values;
     const std::string path = BuildRunFileName(*run, c, kNoReport, kNoGroup, kExtRestart);
     if (ReadRestartChainValues(path, values) != 1 || values.iteration < reps) return false;
+    // A restart file whose samples are gone is no finished chain; the run
+    // that follows says which file and what to do.
+    if (!FindMissingSamples(*run, c, static_cast<uint32_t>(values.assignmentTotal),
+                            static_cast<uint32_t>(values.compositionTotal))
+             .samplePath.empty())
+      return false;
   }
   return true;
 }

@@ -8,6 +8,7 @@
 #include "runfiles/run_file_names.h"
 #include "runfiles/sample_file_header.h"
 #include "sampler/chain_inputs.h"
+#include "sampler/chain_samples_check.h"
 #include "sampler/chain_target.h"
 #include "sampler/restart_file.h"
 
@@ -66,6 +67,14 @@ ChainStatus ReadChainStatus(const RunRecord& names, int p, int c, int32_t reps, 
       status.problem = problem;
       return status;
     }
+  }
+  const MissingSamples missing =
+      FindMissingSamples(names, c, static_cast<uint32_t>(values.assignmentTotal),
+                         static_cast<uint32_t>(values.compositionTotal));
+  if (!missing.samplePath.empty()) {
+    status.state = ChainState::kDamaged;
+    status.problem = MissingSamplesLine(missing);
+    return status;
   }
   status.state = values.iteration >= reps ? ChainState::kFinished : ChainState::kInProgress;
   return status;

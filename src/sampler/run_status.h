@@ -49,7 +49,9 @@ struct RunStatus {
 };
 
 // Reads the run control file and then, for every mixture and chain, the
-// restart file and the two sample file headers. Returns 1, or 0 when the run
+// restart file and the two sample file headers, and walks the block headers
+// of the sample files far enough to see that they hold the records the
+// restart file counts (kDamaged otherwise). Returns 1, or 0 when the run
 // control file cannot be read (reported through ui).
 int ReadRunStatus(const std::string& rcfPath, const Interaction& ui, RunStatus& status);
 

@@ -16,6 +16,7 @@
 
 #include "sampler/run_opening.h"
 #include "runfiles/sample_file_header.h"
+#include "runfiles/sample_file_reader.h"
 #include "sampler/chain_clock.h"
 #include "sampler/chain_progress.h"
 #include "sampler/mixture_runner.h"
@@ -252,9 +253,12 @@ TEST_P(StopAndResume, EndsWithTheRecordsOfAnUninterruptedRun) {
       EXPECT_EQ(got.header.thinning, want.header.thinning) << extension << chain;
       EXPECT_EQ(got.header.valuesPerRecord, want.header.valuesPerRecord) << extension << chain;
     }
-    EXPECT_EQ(ReadBytes(ChainFile(straight, chain, "Rst")),
-              ReadBytes(ChainFile(stopped, chain, "Rst")))
-        << chain;
+    // Not only the records: the partial block a stop leaves is rewritten in
+    // place, so the blocks, too, are those of a run that never stopped.
+    for (const char* extension : {"Sta", "Ise", "Rst"})
+      EXPECT_EQ(ReadBytes(ChainFile(straight, chain, extension)),
+                ReadBytes(ChainFile(stopped, chain, extension)))
+          << extension << chain;
   }
   EXPECT_TRUE(boxes.shown.empty()) << boxes.All();
 }
@@ -266,7 +270,8 @@ INSTANTIATE_TEST_SUITE_P(
                       StopCase{2, 2, 201, 299},   // equal thinning above 1
                       StopCase{1, 3, 250, 301},   // assignments kept more often
                       StopCase{3, 1, 131, 449},   // assignments kept less often; one short of the end
-                      StopCase{5, 2, 200, 333}));
+                      StopCase{5, 2, 200, 333},   // at a save that leaves a short assignment block
+                      StopCase{5, 2, 203, 402})); // after it, before the next assignment record
 
 // ---- Starting, pausing and aborting ----
 
@@ -519,10 +524,115 @@ TEST_F(OpenedRun, AChainThatCannotBePreparedStopsTheStart) {
   session_.numberOfReps = 150;
   EXPECT_EQ(StartChains(session_, 0, 2), -1);
   EXPECT_EQ(session_.liveThreads, 0);
-  EXPECT_NE(boxes_.All().find("the restart file counts 120"), std::string::npos) << boxes_.All();
+  EXPECT_NE(boxes_.All().find("counts 120 records"), std::string::npos) << boxes_.All();
   ChainNotice notice;
   EXPECT_FALSE(TakeNotice(session_.notices, notice, std::chrono::milliseconds(0)));
   EXPECT_EQ(session_.chains[1]->iteration.load(), 120);
+}
+
+// A restart file whose samples are gone vouches for nothing: the chain is
+// neither resumed nor counted finished, the box names both files and the way
+// out, nothing is changed, and a rerun starts the chain afresh.
+TEST_F(OpenedRun, RestartFileWhoseSamplesAreGoneIsRefusedUntilARerun) {
+  struct Case {
+    const char* what;
+    int32_t stopAt;  // 0: the chain finished
+    const char* extension;
+    void (*spoil)(const std::string& path);
+    const char* holds;
+  } cases[] = {
+      {"finished, emptied", 0, "Sta",
+       [](const std::string& p) { fs::resize_file(p, 0); }, "is empty or not a sample file"},
+      {"finished, header only", 0, "Ise",
+       [](const std::string& p) { fs::resize_file(p, kSampleFileHeaderSize); }, "holds only 0"},
+      {"finished, removed", 0, "Ise", [](const std::string& p) { fs::remove(p); }, "is missing"},
+      {"stopped, last block cut off", 150, "Ise",
+       [](const std::string& p) {
+         // The stop at 150 left blocks of 100 and 50 records; the second goes.
+         SampleFileReader reader;
+         ASSERT_EQ(OpenSampleFileForReading(reader, p), 1);
+         uint32_t index = 0;
+         ASSERT_EQ(SeekSampleRecord(reader, 100, index), 50u);
+         const int64_t cut = reader.blockOffset;
+         CloseSampleFileReader(reader);
+         fs::resize_file(p, static_cast<uintmax_t>(cut));
+       },
+       "holds only 100"},
+  };
+  Open({{"NumberOfReps", "200"}, {"SaveEvery", "100"}});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    session_.rerun = true;
+    ASSERT_NE(OpenRun(session_, boxes_.ui, "", 0), nullptr);
+    session_.run->overwriteAll = true;
+    session_.afterIteration = [&c](Chain& chain) {
+      if (chain.iteration.load() == c.stopAt) chain.abortRequested.store(1);
+    };
+    ASSERT_EQ(StartChains(session_, 0, 1), 1);
+    DrainNotices(session_);
+    session_.afterIteration = nullptr;
+    const std::string sample = ChainFile(folder_, 0, c.extension);
+    const std::string restart = ChainFile(folder_, 0, "Rst");
+    c.spoil(sample);
+    const auto left = ReadBytes(sample);
+    const auto rst = ReadBytes(restart);
+
+    boxes_.shown.clear();
+    ASSERT_NE(OpenRun(session_, boxes_.ui, "", 0), nullptr);
+    EXPECT_EQ(StartChains(session_, 0, 1), -1);
+    EXPECT_EQ(session_.failedChain, 0);
+    EXPECT_TRUE(session_.chains[0]->restartRefused);
+    EXPECT_FALSE(ChainHasThread(session_, 0));
+    ASSERT_EQ(boxes_.shown.size(), 1u) << boxes_.All();
+    const std::string& text = boxes_.shown[0].second;
+    for (const std::string& part : {restart, sample, std::string(c.holds), std::string("--rerun")})
+      EXPECT_NE(text.find(part), std::string::npos) << part << " in " << text;
+    EXPECT_EQ(ReadBytes(sample), left);
+    EXPECT_EQ(ReadBytes(restart), rst);
+  }
+  // Nor does a whole run count such a chain as complete.
+  CloseRun(session_);
+  MixtureRunOutcome outcome;
+  EXPECT_EQ(RunMixtures(rcf_, FirstMixture(), boxes_.ui, MixtureRunEvents{}, outcome), 0);
+  EXPECT_FALSE(MixtureAlreadyComplete(rcf_, 0));
+  MixtureRunOptions rerun = FirstMixture();
+  rerun.rerun = true;
+  Boxes yes;
+  yes.answerYes = true;
+  ASSERT_EQ(RunMixtures(rcf_, rerun, yes.ui, MixtureRunEvents{}, outcome), 1) << yes.All();
+  EXPECT_TRUE(MixtureAlreadyComplete(rcf_, 0));
+}
+
+// Starting a chain afresh asks about every file it replaces before it
+// touches one: a No to the last question leaves the samples and the restart
+// file that counts them as they were.
+TEST_F(OpenedRun, FreshStartRefusedAtAnyQuestionChangesNoFile) {
+  Open({{"NumberOfReps", "120"}});
+  ASSERT_EQ(StartChains(session_, 0, 1), 1);
+  DrainNotices(session_);
+  std::string no;
+  std::vector<std::string> asked;
+  Interaction ui;
+  ui.message = [&](uint32_t, const std::string& text) {
+    asked.push_back(text);
+    return text == "Overwrite " + no ? kIdNo : kIdYes;
+  };
+  const char* const files[] = {"Sum", "Sta", "Ise", "Rst"};
+  for (const char* refused : {"Sum", "Sta", "Ise"}) {
+    SCOPED_TRACE(refused);
+    no = ChainFile(folder_, 0, refused);
+    asked.clear();
+    session_.rerun = true;
+    ASSERT_NE(OpenRun(session_, ui, "", 0), nullptr);
+    std::vector<std::vector<uint8_t>> before;
+    for (const char* extension : files) before.push_back(ReadBytes(ChainFile(folder_, 0, extension)));
+    EXPECT_EQ(StartChains(session_, 0, 1), -1);
+    ASSERT_FALSE(asked.empty());
+    EXPECT_EQ(asked.back(), "Overwrite " + no);
+    int k = 0;
+    for (const char* extension : files)
+      EXPECT_EQ(ReadBytes(ChainFile(folder_, 0, extension)), before[k++]) << extension;
+  }
 }
 
 // A crash between the last save of a finished chain and the rewrite of its

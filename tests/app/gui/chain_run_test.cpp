@@ -129,6 +129,53 @@ class ChainRunTest : public QObject {
     QVERIFY(!answerer.sawText("Complete"));
   }
 
+  // Stopped from the window partway through a block and started again, the
+  // chains end with the very files of a command-line run that never stopped.
+  void stoppedAndStartedAgainGivesTheFilesOfAnUninterruptedRun() {
+    PreparedRun straight = PrepareExampleRun("gui_resume_straight", 400, 2);
+    QVERIFY2(!straight.rcf.empty(), straight.loadOutput.c_str());
+    std::string output;
+    QCOMPARE(RunCli(straight.folder, {"run", straight.rcf.string(), "--quiet"}, &output), 0);
+
+    PreparedRun run = PrepareExampleRun("gui_resume", 400, 2);
+    QVERIFY2(!run.rcf.empty(), run.loadOutput.c_str());
+    MainWindow window;
+    window.show();
+    QVERIFY(window.openRunFile(QString::fromStdString(run.rcf.string())));
+    // Each chain waits at an iteration inside a block until Stop is pressed,
+    // so the stop lands where the test knows.
+    window.session().afterIteration = [](Chain& chain) {
+      if (chain.iteration.load() != (chain.index == 0 ? 237 : 151)) return;
+      for (int i = 0; i < 4000 && chain.abortRequested.load() == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    };
+    ModalAnswerer answerer;
+    answerer.answer("Abort All Chains?", kIdYes);
+    QStringList outcomes;
+    connect(&window, &MainWindow::sequenceFinished, this,
+            [&outcomes](const QString& o) { outcomes << o; });
+    window.runCommand(ChainCommand(0, kOpStart));
+    QTRY_VERIFY_WITH_TIMEOUT(window.session().chains[0]->iteration.load() == 237 &&
+                                 window.session().chains[1]->iteration.load() == 151,
+                             60000);
+    window.runCommand(ChainCommand(0, kOpStop));
+    QTRY_COMPARE_WITH_TIMEOUT(window.session().liveThreads, 0, 60000);
+    QCOMPARE(window.session().chains[0]->iteration.load(), 237);
+    QCOMPARE(window.session().chains[1]->iteration.load(), 151);
+    window.session().afterIteration = nullptr;
+
+    window.runCommand(ChainCommand(0, kOpStart));
+    QTRY_VERIFY_WITH_TIMEOUT(outcomes.contains("Complete"), 120000);
+    for (const char* name : {"Tavrin25_POP_01_01.Sta", "Tavrin25_POP_01_01.Ise",
+                             "Tavrin25_POP_01_01.Rst", "Tavrin25_POP_01_02.Sta",
+                             "Tavrin25_POP_01_02.Ise", "Tavrin25_POP_01_02.Rst"}) {
+      const std::string want = ReadBytes(straight.rcf.parent_path() / name);
+      QVERIFY2(!want.empty(), name);
+      QVERIFY2(ReadBytes(run.rcf.parent_path() / name) == want, name);
+    }
+    QVERIFY(!answerer.guardFired());
+  }
+
   void minimisedWindowShowsProgressInItsTitle() {
     PreparedRun run = PrepareExampleRun("gui_minimised", 200, 2);
     QVERIFY2(!run.rcf.empty(), run.loadOutput.c_str());
