@@ -114,7 +114,8 @@ int BiasCorrectGroups(const RunRecord& run, const std::vector<double>& stockMean
   std::atomic<int32_t> next{0};
   auto worker = [&]() {
     for (int32_t b = next.fetch_add(1); b < replicates; b = next.fetch_add(1))
-      ok[b] = Replicate(run, cumulative, out.seed + static_cast<uint32_t>(b), estimates[b]) ? 1 : 0;
+      ok[b] = Replicate(run, cumulative, Mt19937StreamSeed(out.seed, static_cast<uint32_t>(b)),
+                        estimates[b]) ? 1 : 0;
   };
   int32_t count = threads > 0 ? threads : static_cast<int32_t>(std::thread::hardware_concurrency());
   count = std::max(1, std::min(count, replicates));
@@ -161,8 +162,9 @@ std::string FormatBiasCorrectionText(const RunRecord& run, const BiasCorrection&
   out += "------------------------------------------------------\r\n";
   out += StringPrintf("Mixture:                %s\r\n", run.runTitle.c_str());
   out += StringPrintf("Bootstrap replicates:   %d\r\n", result.replicates);
-  out += StringPrintf("Seed:                   %u (replicate b draws from seed + b)\r\n",
-                      result.seed);
+  out += StringPrintf(
+      "Seed:                   %u (every replicate draws from a stream of its own)\r\n",
+      result.seed);
   out += StringPrintf("Re-estimated with:      %d chains of %d reps, %d kept\r\n",
                       run.settings.NumberOfChains, run.settings.NumberOfReps,
                       run.settings.NumberToKeep);
