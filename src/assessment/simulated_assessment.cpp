@@ -18,6 +18,11 @@ namespace mixora {
 
 namespace {
 
+// Truths, estimates and interval ends are kept as the mixtures table prints
+// them (six decimals), so that the coverage of the summary, the summary
+// table and the charts is what a count over that table gives: an interval
+// whose lower end is 1e-9 and prints as 0 covers a truth of 0.
+double AsPrinted(double value) { return std::round(value * 1e6) / 1e6; }
 
 // A mixture of the plan: truth and estimate per group, or an error.
 bool SimulateOne(const FishGenotypes& baseline, const RunSettings& settings,
@@ -25,7 +30,7 @@ bool SimulateOne(const FishGenotypes& baseline, const RunSettings& settings,
   const int32_t G = static_cast<int32_t>(baseline.groupNames[0].size());
   const int32_t C = baseline.Loci();
   Mt19937State mt;
-  Mt19937Seed(mt, plan.seed + static_cast<uint32_t>(m));
+  Mt19937Seed(mt, Mt19937StreamSeed(plan.seed, static_cast<uint32_t>(m)));
   GeneratorHandle handle;
   UseMt19937(handle, mt);
 
@@ -90,7 +95,7 @@ bool SimulateOne(const FishGenotypes& baseline, const RunSettings& settings,
   out.estimate.assign(G, 0.0);
   out.lower.assign(G, 0.0);
   out.upper.assign(G, 0.0);
-  for (int32_t g = 0; g < G; ++g) out.truth[g] = static_cast<double>(taken[g]) / plan.fish;
+  for (int32_t g = 0; g < G; ++g) out.truth[g] = AsPrinted(static_cast<double>(taken[g]) / plan.fish);
   std::vector<std::vector<double>> draws(static_cast<std::size_t>(G), std::vector<double>(rows));
   for (std::size_t r = 0; r < rows; ++r)
     for (int32_t s = 0; s < samples.stocks; ++s)
@@ -98,10 +103,10 @@ bool SimulateOne(const FishGenotypes& baseline, const RunSettings& settings,
   for (int32_t g = 0; g < G; ++g) {
     double sum = 0.0;
     for (double d : draws[g]) sum += d;
-    out.estimate[g] = rows > 0 ? sum / static_cast<double>(rows) : 0.0;
+    out.estimate[g] = AsPrinted(rows > 0 ? sum / static_cast<double>(rows) : 0.0);
     std::sort(draws[g].begin(), draws[g].end());
-    out.lower[g] = QuantileOfSorted(draws[g], 0.025);
-    out.upper[g] = QuantileOfSorted(draws[g], 0.975);
+    out.lower[g] = AsPrinted(QuantileOfSorted(draws[g], 0.025));
+    out.upper[g] = AsPrinted(QuantileOfSorted(draws[g], 0.975));
   }
   return true;
 }
