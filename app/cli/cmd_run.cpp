@@ -86,6 +86,7 @@ int RunRun(RunOptions& options) {
 
   InstallStopSignals();
   MixtureRunOutcome outcome;
+  const std::size_t mark = ShownProblemMark();
   const int ok = RunMixtures(options.rcfPath, run, ui, events, outcome);
   if (ok == 1) {
     std::cout << "Completed: " << outcome.mixtures.size() << " mixture"
@@ -95,7 +96,7 @@ int RunRun(RunOptions& options) {
   }
   ReportSkippedMixtures(outcome.skipped);
   if (!outcome.failure.empty()) {
-    PrintError(outcome.failure);
+    PrintError(WithCause(outcome.failure, mark));
     return 1;
   }
   if (outcome.stopped) {
@@ -106,19 +107,6 @@ int RunRun(RunOptions& options) {
   for (const MixtureOutcome& m : outcome.mixtures) {
     if (m.incomplete.empty()) continue;
     const std::string mixture = "mixture " + std::to_string(m.mixture + 1) + ": ";
-    // The chain whose files stopped the start is named on its own; the
-    // chains it kept from starting are not to blame.
-    if (m.failedChain >= 0) {
-      const std::string chain = std::to_string(m.failedChain + 1);
-      if (m.restartRefused)
-        PrintError(mixture + "chain " + chain +
-                   " was not started because its restart file was refused (see above); "
-                   "nothing of it was changed. `mixora run " + options.rcfPath + " --mixture " +
-                   std::to_string(m.mixture + 1) + " --chains " + chain +
-                   " --rerun` starts that chain afresh, discarding its samples");
-      else
-        PrintError(mixture + "chain " + chain + " could not be started (see above)");
-    }
     std::vector<int> waiting, unfinished;
     for (int c : m.incomplete) {
       if (c == m.failedChain) continue;
@@ -133,6 +121,20 @@ int RunRun(RunOptions& options) {
                  (group == &waiting ? (group->size() == 1 ? " was" : " were") +
                                           std::string(" not started")
                                     : std::string(" did not complete")));
+    }
+    // The chain whose files stopped the start is named on its own, last, with
+    // the reason; the chains it kept from starting are not to blame.
+    if (m.failedChain >= 0) {
+      const std::string chain = std::to_string(m.failedChain + 1);
+      if (m.restartRefused)
+        PrintError(WithCause(mixture + "chain " + chain +
+                                 " was not started because its restart file was refused",
+                             mark) +
+                   "; nothing of it was changed. `mixora run " + options.rcfPath +
+                   " --mixture " + std::to_string(m.mixture + 1) + " --chains " + chain +
+                   " --rerun` starts that chain afresh, discarding its samples");
+      else
+        PrintError(WithCause(mixture + "chain " + chain + " could not be started", mark));
     }
   }
   return 1;

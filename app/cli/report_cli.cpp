@@ -88,8 +88,10 @@ std::unique_ptr<RunRecord> OpenMixture(const std::string& rcfPath, int p, const 
                (whole->mixtureCount == 1 ? "" : "s"));
     return nullptr;
   }
+  const std::size_t mark = ShownProblemMark();
   std::unique_ptr<RunRecord> run = ReadRunControl(ui, rcfPath, p);
-  if (!run) PrintError("cannot read mixture " + std::to_string(p + 1) + " of " + rcfPath);
+  if (!run)
+    PrintError(WithCause("cannot read mixture " + std::to_string(p + 1) + " of " + rcfPath, mark));
   return run;
 }
 
@@ -112,8 +114,9 @@ std::vector<std::string> MissingSampleFiles(const RunRecord& run, bool compositi
 bool ReportMissingSampleFiles(const RunRecord& run, bool compositions, bool assignments) {
   const std::vector<std::string> missing = MissingSampleFiles(run, compositions, assignments);
   if (missing.empty()) return true;
-  std::string text = "missing sample files of " + MixtureLabel(run) + " (run its chains first):";
-  for (const std::string& path : missing) text += "\n  " + path;
+  // One line, so that the closing line of the command names the files.
+  std::string text = "missing sample files of " + MixtureLabel(run) + " (run its chains first): ";
+  for (std::size_t i = 0; i < missing.size(); ++i) text += (i ? ", " : "") + missing[i];
   PrintError(text);
   return false;
 }
