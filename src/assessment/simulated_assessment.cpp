@@ -18,10 +18,12 @@ namespace mixora {
 
 namespace {
 
-// Truths, estimates and interval ends are kept as the mixtures table prints
-// them (six decimals), so that the coverage of the summary, the summary
-// table and the charts is what a count over that table gives: an interval
-// whose lower end is 1e-9 and prints as 0 covers a truth of 0.
+// Estimates and interval ends are kept as the mixtures table prints them
+// (six decimals), and coverage compares them with the truth as printed, so
+// that the coverage of the summary, the summary table and the charts is what
+// a count over that table gives: an interval whose lower end is 1e-9 and
+// prints as 0 covers a truth of 0. The truth itself stays the exact share of
+// the fish drawn.
 double AsPrinted(double value) { return std::round(value * 1e6) / 1e6; }
 
 // A mixture of the plan: truth and estimate per group, or an error.
@@ -95,7 +97,7 @@ bool SimulateOne(const FishGenotypes& baseline, const RunSettings& settings,
   out.estimate.assign(G, 0.0);
   out.lower.assign(G, 0.0);
   out.upper.assign(G, 0.0);
-  for (int32_t g = 0; g < G; ++g) out.truth[g] = AsPrinted(static_cast<double>(taken[g]) / plan.fish);
+  for (int32_t g = 0; g < G; ++g) out.truth[g] = static_cast<double>(taken[g]) / plan.fish;
   std::vector<std::vector<double>> draws(static_cast<std::size_t>(G), std::vector<double>(rows));
   for (std::size_t r = 0; r < rows; ++r)
     for (int32_t s = 0; s < samples.stocks; ++s)
@@ -273,7 +275,8 @@ int RunSimulatedAssessment(const FishGenotypes& baseline, const RunSettings& set
       row.meanEstimate += mix.estimate[g];
       row.bias += error;
       squares += error * error;
-      if (mix.lower[g] <= mix.truth[g] && mix.truth[g] <= mix.upper[g]) ++covered;
+      const double truth = AsPrinted(mix.truth[g]);
+      if (mix.lower[g] <= truth && truth <= mix.upper[g]) ++covered;
     }
     const double n = static_cast<double>(plan.mixtures);
     row.meanTruth /= n;
