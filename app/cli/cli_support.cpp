@@ -19,9 +19,12 @@ void PrintError(const std::string& text) { std::cerr << "mixora: " << text << "\
 
 namespace {
 
+// Only the newest problem is kept, with a count that marks can be taken of:
+// a long run may show many.
 struct ShownProblems {
   std::mutex lock;
-  std::vector<std::string> texts;
+  std::size_t count = 0;
+  std::string newest;
 };
 
 ShownProblems& Problems() {
@@ -46,7 +49,8 @@ void NoteShownProblem(const std::string& text) {
   if (line.empty()) return;
   ShownProblems& problems = Problems();
   std::lock_guard<std::mutex> hold(problems.lock);
-  problems.texts.push_back(line);
+  ++problems.count;
+  problems.newest = line;
 }
 
 }  // namespace
@@ -54,14 +58,14 @@ void NoteShownProblem(const std::string& text) {
 std::size_t ShownProblemMark() {
   ShownProblems& problems = Problems();
   std::lock_guard<std::mutex> hold(problems.lock);
-  return problems.texts.size();
+  return problems.count;
 }
 
 std::string WithCause(const std::string& text, std::size_t mark) {
   ShownProblems& problems = Problems();
   std::lock_guard<std::mutex> hold(problems.lock);
-  if (mark >= problems.texts.size()) return text;
-  const std::string& cause = problems.texts.back();
+  if (mark >= problems.count) return text;
+  const std::string& cause = problems.newest;
   if (text.find(cause) != std::string::npos) return text;
   return text + ": " + cause;
 }
