@@ -117,10 +117,12 @@ int RunRun(RunOptions& options) {
       if (group->empty()) continue;
       std::string list;
       for (int c : *group) list += (list.empty() ? "" : ", ") + std::to_string(c + 1);
-      PrintError(mixture + "chain" + (group->size() == 1 ? " " : "s ") + list +
-                 (group == &waiting ? (group->size() == 1 ? " was" : " were") +
-                                          std::string(" not started")
-                                    : std::string(" did not complete")));
+      const std::string line =
+          mixture + "chain" + (group->size() == 1 ? " " : "s ") + list +
+          (group == &waiting ? (group->size() == 1 ? " was" : " were") + std::string(" not started")
+                             : std::string(" did not complete"));
+      // A chain that stopped on its own said why while it ran.
+      PrintError(group == &unfinished ? WithCause(line, mark) : line);
     }
     // The chain whose files stopped the start is named on its own, last, with
     // the reason; the chains it kept from starting are not to blame.
