@@ -116,8 +116,9 @@ TEST_F(CommandFailures, AllReportsOfOneChainNameTheMissingDiagnosticAndTheReport
             std::string::npos)
       << result.err;
   std::vector<std::string> written;
-  for (std::size_t at = 0; (at = result.out.find("Report written: output/", at)) != std::string::npos;) {
-    const std::size_t name = at + 23;
+  const std::string said = "Report written: output/";
+  for (std::size_t at = 0; (at = result.out.find(said, at)) != std::string::npos;) {
+    const std::size_t name = at + said.size();
     const std::size_t end = result.out.find('\n', name);
     written.push_back(result.out.substr(name, end - name));
     at = end;
