@@ -17,6 +17,59 @@ bool StdoutIsTerminal() { return ::isatty(1) == 1; }
 
 void PrintError(const std::string& text) { std::cerr << "mixora: " << text << "\n"; }
 
+namespace {
+
+// Only the newest problem is kept, with a count that marks can be taken of:
+// a long run may show many.
+struct ShownProblems {
+  std::mutex lock;
+  std::size_t count = 0;
+  std::string newest;
+};
+
+ShownProblems& Problems() {
+  static ShownProblems problems;
+  return problems;
+}
+
+// A box's text on one line: its line ends and runs of blanks become one blank.
+std::string OneLine(const std::string& text) {
+  std::string line;
+  for (char ch : text) {
+    const bool blank = ch == '\r' || ch == '\n' || ch == ' ' || ch == '\t';
+    if (blank && (line.empty() || line.back() == ' ')) continue;
+    line += blank ? ' ' : ch;
+  }
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return line;
+}
+
+void NoteShownProblem(const std::string& text) {
+  const std::string line = OneLine(text);
+  if (line.empty()) return;
+  ShownProblems& problems = Problems();
+  std::lock_guard<std::mutex> hold(problems.lock);
+  ++problems.count;
+  problems.newest = line;
+}
+
+}  // namespace
+
+std::size_t ShownProblemMark() {
+  ShownProblems& problems = Problems();
+  std::lock_guard<std::mutex> hold(problems.lock);
+  return problems.count;
+}
+
+std::string WithCause(const std::string& text, std::size_t mark) {
+  ShownProblems& problems = Problems();
+  std::lock_guard<std::mutex> hold(problems.lock);
+  if (mark >= problems.count) return text;
+  const std::string& cause = problems.newest;
+  if (text.find(cause) != std::string::npos) return text;
+  return text + ": " + cause;
+}
+
 bool ReportSkippedMixtures(const std::vector<int>& skipped) {
   for (int p : skipped)
     PrintError("mixture " + std::to_string(p + 1) +
@@ -135,6 +188,8 @@ Interaction MakeTerminalInteraction(const CliOptions& options) {
     std::vector<ButtonChoice> buttons = ButtonsOf(type);
     bool isOverwrite = text.rfind("Overwrite ", 0) == 0;
     if (isOverwrite && overwriteAll) return kIdYesToAll;
+    const uint32_t icon = type & 0xF0;
+    if (icon == kMbIconError || icon == kMbIconWarning) NoteShownProblem(text);
     std::lock_guard<std::mutex> lock(*speaking);
     std::string prefix = ChainPrefix(type);
     if (buttons.empty()) {
@@ -143,9 +198,11 @@ Interaction MakeTerminalInteraction(const CliOptions& options) {
     }
     if (!StdinIsTerminal()) {
       int answer = DefaultAnswer(type);
-      if (isOverwrite)
+      if (isOverwrite) {
+        NoteShownProblem(text.substr(10) + " exists and was not overwritten (use --overwrite)");
         std::cerr << ("mixora: not overwriting " + text.substr(10) +
                       " (no terminal to ask; use --overwrite)\n");
+      }
       else
         std::cerr << (prefix + text + " -> " +
                       (answer == kIdNo ? "No" : answer == kIdCancel ? "Cancel" : "default") +

@@ -31,6 +31,14 @@ bool StdoutIsTerminal();
 // Prints an error on standard error as "mixora: <text>".
 void PrintError(const std::string& text);
 
+// The problems the engine showed through a terminal interaction (error and
+// warning boxes, refused overwrites) are noted, so that a command's closing
+// line can say why a step failed instead of pointing at lines above it.
+// Take a mark before the step; WithCause appends ": <problem>" with the
+// newest problem shown since then, on one line, or returns text alone.
+std::size_t ShownProblemMark();
+std::string WithCause(const std::string& text, std::size_t mark);
+
 // Prints one error line per mixture an every-mixture run left out because
 // all its fish were left out at load; true when there was none.
 bool ReportSkippedMixtures(const std::vector<int>& skipped);

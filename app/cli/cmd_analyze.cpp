@@ -97,6 +97,7 @@ int RunAnalyze(AnalyzeOptions& options) {
   ProgressDisplay display(quiet, ::isatty(STDERR_FILENO) != 0, std::cerr);
   MixtureRunEvents events = ProgressEvents(display);
   MixtureRunOutcome outcome;
+  const std::size_t mark = ShownProblemMark();
   int ran = RunMixtures(rcfPath, runOptions, ui, events, outcome);
   if (!ran) {
     ReportSkippedMixtures(outcome.skipped);
@@ -105,13 +106,16 @@ int RunAnalyze(AnalyzeOptions& options) {
                  "analyze " + options.controlPath + " --resume` to continue the chains");
       return kStoppedExitCode;
     }
-    PrintError(outcome.failure.empty() ? "not every chain completed" : outcome.failure);
+    PrintError(WithCause(outcome.failure.empty() ? "not every chain completed" : outcome.failure,
+                         mark));
     for (const MixtureOutcome& m : outcome.mixtures)
       if (m.failedChain >= 0 && m.restartRefused)
-        PrintError("mixture " + std::to_string(m.mixture + 1) + ": chain " +
-                   std::to_string(m.failedChain + 1) +
-                   " was not resumed because its restart file was refused (see above); `mixora "
-                   "analyze " + options.controlPath + "` without --resume starts every chain afresh");
+        PrintError(WithCause("mixture " + std::to_string(m.mixture + 1) + ": chain " +
+                                 std::to_string(m.failedChain + 1) +
+                                 " was not resumed because its restart file was refused",
+                             mark) +
+                   "; `mixora analyze " + options.controlPath +
+                   "` without --resume starts every chain afresh");
     return 1;
   }
 
@@ -129,11 +133,13 @@ int RunAnalyze(AnalyzeOptions& options) {
   for (const MixtureOutcome& mixture : outcome.mixtures) {
     if (!quiet) std::cerr << "Reports for mixture " << mixture.mixture + 1 << "\n";
     std::vector<std::string> files;
+    const std::size_t reportMark = ShownProblemMark();
     int produced = RunAllReportsForRun(rcfPath, mixture.mixture, reportUi, files, nullptr, true);
     filesWritten.insert(filesWritten.end(), files.begin(), files.end());
     if (!produced) {
-      PrintError("the reports of mixture " + std::to_string(mixture.mixture + 1) +
-                 " were not all produced");
+      PrintError(WithCause("the reports of mixture " + std::to_string(mixture.mixture + 1) +
+                               " were not all produced",
+                           reportMark));
       reportsOk = false;
     }
     // The chains are complete; only reports remain, and `mixora report` writes them.
@@ -145,8 +151,11 @@ int RunAnalyze(AnalyzeOptions& options) {
   }
 
   for (const MixtureOutcome& mixture : outcome.mixtures) {
+    const std::size_t estimatesMark = ShownProblemMark();
     if (!PrintMixtureEstimates(rcfPath, mixture.mixture, ui)) {
-      PrintError("cannot read the estimates of mixture " + std::to_string(mixture.mixture + 1));
+      PrintError(WithCause("cannot read the estimates of mixture " +
+                               std::to_string(mixture.mixture + 1),
+                           estimatesMark));
       reportsOk = false;
     }
   }

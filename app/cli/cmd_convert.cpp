@@ -109,13 +109,14 @@ int RunConvert(ConvertOptions& options) {
   job.conversion.keep = keep;
   if (!ChainsHoldWhatIsAsked(job, options)) return 1;
 
+  const std::size_t mark = ShownProblemMark();
   const int result = RunReport(job, kReportConvert, false);
   for (const std::string& path : job.filesWritten) std::cout << "Converted: " << path << "\n";
   std::cout << std::flush;
   if (result == 1) return 0;
   PrintError(session.abortAll.load() != 0 || Interrupted()
                  ? "conversion of " + MixtureLabel(*run) + " aborted"
-                 : "conversion of " + MixtureLabel(*run) + " failed");
+                 : WithCause("conversion of " + MixtureLabel(*run) + " failed", mark));
   return Interrupted() ? kStoppedExitCode : 1;
 }
 

@@ -77,7 +77,7 @@ int RunImport(ImportOptions& options) {
   Interaction ui = MakeToolInteraction(options.common);
   for (const std::string* input : {&options.reference, &options.mixture, &options.popNames}) {
     if (!input->empty() && !FileExists(*input)) {
-      PrintError("Cannot read " + *input);
+      PrintError("Cannot read " + *input + ": no such file");
       return 1;
     }
   }

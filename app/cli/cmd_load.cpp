@@ -89,13 +89,14 @@ std::string WriteRun(const LoadOptions& options, Preparation& prep, const Intera
   bool yesToAll = false;
   if (FileExists(rcfPath) && !AskOverwrite(ui, rcfPath, yesToAll))
     return rcfPath + " exists and was not overwritten (use --overwrite to replace it)";
+  const std::size_t mark = ShownProblemMark();
   if (!CanWrite(rcfPath)) {
     ReportSystemError(ui, "Cannot write to", rcfPath);
-    return "cannot write to " + rcfPath;
+    return WithCause("cannot write to " + rcfPath, mark);
   }
   int ok = GenerateRunControlFile(ui, control, rcfPath);
   LogAppend(control.log, "Conversion %sed: %s", ok ? "Succeed" : "Fail", rcfPath.c_str());
-  return ok ? "" : "writing the run control file " + rcfPath + " failed";
+  return ok ? "" : WithCause("writing the run control file " + rcfPath + " failed", mark);
 }
 
 // Names each mixture of the written run whose fish the checks all left out,

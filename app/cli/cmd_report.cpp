@@ -53,6 +53,14 @@ bool ReportMixture(const ReportOptions& options, RunRecord& run, const Interacti
   job.ui = ui;
   job.session = &session;
   ConnectInterrupt(job, session);
+  // The sequence names the report it starts in status part 1; the last one
+  // named is the one that failed.
+  auto producing = std::make_shared<std::string>();
+  job.ui.status = [producing, shown = ui.status](int part, const std::string& text) {
+    if (part == 1 && text.rfind("Producing: ", 0) == 0) *producing = text.substr(11);
+    if (shown) shown(part, text);
+  };
+  const std::size_t mark = ShownProblemMark();
   int result = 0;
   if (all) {
     result = RunAllReports(job);
@@ -67,13 +75,22 @@ bool ReportMixture(const ReportOptions& options, RunRecord& run, const Interacti
   for (const std::string& path : job.filesWritten) std::cout << "Report written: " << path << "\n";
   std::cout << std::flush;
   if (result == 1) return true;
-  if (session.abortAll.load() != 0 || Interrupted())
+  if (session.abortAll.load() != 0 || Interrupted()) {
     PrintError("reports of " + MixtureLabel(run) + " aborted");
-  else if (all)
-    PrintError("producing the reports of " + MixtureLabel(run) + " failed");
-  else
-    PrintError(std::string(ReportDisplayName(kind)) + " report of " + MixtureLabel(run) +
-               " failed");
+  } else if (all) {
+    std::string written;
+    for (const std::string& path : job.filesWritten)
+      written += (written.empty() ? "" : ", ") + FileNameOf(path);
+    const std::string failed =
+        producing->empty() ? std::string("producing them failed") : *producing + " failed";
+    PrintError(WithCause("the reports of " + MixtureLabel(run) + " are incomplete: " + failed,
+                         mark) +
+               (written.empty() ? "; no report was written" : "; written: " + written));
+  } else {
+    PrintError(WithCause(std::string(ReportDisplayName(kind)) + " report of " +
+                             MixtureLabel(run) + " failed",
+                         mark));
+  }
   return false;
 }
 

@@ -93,6 +93,7 @@ int RunRun(RunOptions& options) {
 
   InstallStopSignals();
   MixtureRunOutcome outcome;
+  const std::size_t mark = ShownProblemMark();
   const int ok = RunMixtures(options.rcfPath, run, ui, events, outcome);
   if (ok == 1) {
     std::cout << "Completed: " << outcome.mixtures.size() << " mixture"
@@ -102,7 +103,7 @@ int RunRun(RunOptions& options) {
   }
   ReportSkippedMixtures(outcome.skipped);
   if (!outcome.failure.empty()) {
-    PrintError(outcome.failure);
+    PrintError(WithCause(outcome.failure, mark));
     return 1;
   }
   if (outcome.stopped) {
@@ -113,18 +114,6 @@ int RunRun(RunOptions& options) {
   for (const MixtureOutcome& m : outcome.mixtures) {
     if (m.incomplete.empty()) continue;
     const std::string mixture = "mixture " + std::to_string(m.mixture + 1) + ": ";
-    // The chain whose files stopped the start is named on its own; the
-    // chains it kept from starting are not to blame.
-    if (m.failedChain >= 0) {
-      const std::string chain = std::to_string(m.failedChain + 1);
-      if (m.restartRefused)
-        PrintError(mixture + RefusedRestartText(m.failedChain,
-                                                "`mixora run " + options.rcfPath + " --mixture " +
-                                                    std::to_string(m.mixture + 1) + " --chains " +
-                                                    chain + " --rerun`"));
-      else
-        PrintError(mixture + "chain " + chain + " could not be started (see above)");
-    }
     std::vector<int> waiting, unfinished;
     for (int c : m.incomplete) {
       if (c == m.failedChain) continue;
@@ -135,10 +124,26 @@ int RunRun(RunOptions& options) {
       if (group->empty()) continue;
       std::string list;
       for (int c : *group) list += (list.empty() ? "" : ", ") + std::to_string(c + 1);
-      PrintError(mixture + "chain" + (group->size() == 1 ? " " : "s ") + list +
-                 (group == &waiting ? (group->size() == 1 ? " was" : " were") +
-                                          std::string(" not started")
-                                    : std::string(" did not complete")));
+      const std::string line =
+          mixture + "chain" + (group->size() == 1 ? " " : "s ") + list +
+          (group == &waiting ? (group->size() == 1 ? " was" : " were") + std::string(" not started")
+                             : std::string(" did not complete"));
+      // A chain that stopped on its own said why while it ran.
+      PrintError(group == &unfinished ? WithCause(line, mark) : line);
+    }
+    // The chain whose files stopped the start is named on its own, last, with
+    // the reason; the chains it kept from starting are not to blame.
+    if (m.failedChain >= 0) {
+      const std::string chain = std::to_string(m.failedChain + 1);
+      if (m.restartRefused)
+        PrintError(WithCause(mixture + "chain " + chain +
+                                 " was not started because its restart file was refused",
+                             mark) +
+                   "; nothing of it was changed. `mixora run " + options.rcfPath +
+                   " --mixture " + std::to_string(m.mixture + 1) + " --chains " + chain +
+                   " --rerun` starts that chain afresh, discarding its samples");
+      else
+        PrintError(WithCause(mixture + "chain " + chain + " could not be started", mark));
     }
   }
   return 1;

@@ -8,6 +8,8 @@
 
 #include "cli_support.h"
 #include "commands.h"
+#include "run_file_argument.h"
+#include "core/paths.h"
 #include "sampler/run_status.h"
 
 namespace mixora::cli {
@@ -31,9 +33,17 @@ int RunStatusCommand(const StatusOptions& options) {
   CliOptions quiet;
   quiet.quiet = true;
   Interaction ui = MakeTerminalInteraction(quiet);
+  // A missing file is named by the reader below, with its own words.
+  if (const std::string problem =
+          FileExists(options.rcfPath) ? RunFileArgumentProblem(options.rcfPath) : "";
+      !problem.empty()) {
+    PrintError(problem);
+    return 1;
+  }
   RunStatus status;
+  const std::size_t mark = ShownProblemMark();
   if (!ReadRunStatus(options.rcfPath, ui, status)) {
-    PrintError("cannot read " + options.rcfPath);
+    PrintError(WithCause("cannot read " + options.rcfPath, mark));
     return 1;
   }
   int finished = 0, total = 0, damaged = 0, stale = 0;

@@ -21,6 +21,8 @@
 #include "chain_list.h"
 #include "cli_support.h"
 #include "commands.h"
+#include "run_file_argument.h"
+#include "core/paths.h"
 #include "core/atomic_file.h"
 #include "sampler/run_status.h"
 #include "slurm_script.h"
@@ -182,9 +184,17 @@ int RunSubmit(SubmitOptions& options) {
   CliOptions quiet;
   quiet.quiet = true;
   Interaction ui = MakeTerminalInteraction(quiet);
+  // A missing file is named by the reader below, with its own words.
+  if (const std::string problem =
+          FileExists(options.rcfPath) ? RunFileArgumentProblem(options.rcfPath) : "";
+      !problem.empty()) {
+    PrintError(problem);
+    return 1;
+  }
   RunStatus status;
+  const std::size_t mark = ShownProblemMark();
   if (!ReadRunStatus(rcfPath, ui, status)) {
-    PrintError("cannot read " + rcfPath);
+    PrintError(WithCause("cannot read " + rcfPath, mark));
     return 1;
   }
   for (int c : chainList) {

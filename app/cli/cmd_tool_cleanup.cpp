@@ -72,7 +72,7 @@ int RunCleanup(CleanupOptions& options) {
   } else if (std::filesystem::exists(options.target, ec)) {
     folder = CleanupFolderOf(options.target);
   } else {
-    PrintError("Cannot read " + options.target);
+    PrintError("Cannot read " + options.target + ": no such file or folder");
     return 1;
   }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cmd_tools.h"
+#include "run_file_argument.h"
 #include "core/paths.h"
 #include "core/text_file.h"
 #include "runfiles/run_control_reader.h"
@@ -29,13 +30,14 @@ struct ExportOptions {
 
 int RunExport(ExportOptions& options) {
   Interaction ui = MakeToolInteraction(options.common);
-  if (!FileExists(options.runPath)) {
-    PrintError("Cannot read " + options.runPath);
+  if (const std::string problem = RunFileArgumentProblem(options.runPath); !problem.empty()) {
+    PrintError(problem);
     return 1;
   }
+  const std::size_t mark = ShownProblemMark();
   std::unique_ptr<RunRecord> run = ReadNewControl(options.runPath, ui);
   if (!run) {
-    PrintError("cannot read the run control file " + options.runPath);
+    PrintError(WithCause("cannot read the run control file " + options.runPath, mark));
     return 1;
   }
   RunFileChoices choices;
@@ -66,7 +68,10 @@ int RunExport(ExportOptions& options) {
       return 1;
     }
   }
-  if (!CheckWritable(&ui, name)) return 1;
+  if (!CheckWritable(&ui, name)) {
+    PrintError(WithCause("cannot write " + name, mark));
+    return 1;
+  }
 
   bool overwriteAll = false;
   std::vector<std::string> written;
@@ -74,7 +79,7 @@ int RunExport(ExportOptions& options) {
   for (const std::string& file : written) std::cout << "Written: " << file << "\n";
   std::cout << "Conversion " << (all ? "Succeed" : "Fail") << "ed\n" << std::flush;
   if (!all) {
-    PrintError("not every file was written");
+    PrintError(WithCause("not every file was written", mark));
     return 1;
   }
   return 0;

@@ -39,7 +39,7 @@ int RunGenepopConvert(GenepopOptions& options) {
 
   for (const std::string* input : {&options.baselineIn, &options.mixtureIn}) {
     if (!input->empty() && !FileExists(*input)) {
-      PrintError("Cannot read " + *input);
+      PrintError("Cannot read " + *input + ": no such file");
       return 1;
     }
   }

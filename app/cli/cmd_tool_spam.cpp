@@ -30,9 +30,11 @@ int RunSpamToTcf(SpamToTcfOptions& options) {
   std::vector<std::string> failures;
   int converted = ConvertSpamControlFiles(options.files, options.outFolder, ui, &failures);
   if (converted != static_cast<int>(options.files.size())) {
-    for (const std::string& failure : failures) PrintError(failure);
+    // Each failure on a line of its own, the count first, so that the last
+    // line still names a file and its problem.
     PrintError(std::to_string(options.files.size() - converted) + " of " +
-               std::to_string(options.files.size()) + " files not converted");
+               std::to_string(options.files.size()) + " files not converted:");
+    for (const std::string& failure : failures) PrintError(failure);
     return 1;
   }
   return 0;

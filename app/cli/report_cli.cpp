@@ -89,8 +89,10 @@ std::unique_ptr<RunRecord> OpenMixture(const std::string& rcfPath, int p, const 
                (whole->mixtureCount == 1 ? "" : "s"));
     return nullptr;
   }
+  const std::size_t mark = ShownProblemMark();
   std::unique_ptr<RunRecord> run = ReadRunControl(ui, rcfPath, p);
-  if (!run) PrintError("cannot read mixture " + std::to_string(p + 1) + " of " + rcfPath);
+  if (!run)
+    PrintError(WithCause("cannot read mixture " + std::to_string(p + 1) + " of " + rcfPath, mark));
   return run;
 }
 
@@ -119,8 +121,9 @@ bool ReportMissingSampleFiles(const RunRecord& run, bool compositions, bool assi
     PrintError(MixtureLabel(run) + ": " + problem);
     return false;
   }
-  std::string text = "missing sample files of " + MixtureLabel(run) + " (run its chains first):";
-  for (const std::string& path : missing) text += "\n  " + path;
+  // One line, so that the closing line of the command names the files.
+  std::string text = "missing sample files of " + MixtureLabel(run) + " (run its chains first): ";
+  for (std::size_t i = 0; i < missing.size(); ++i) text += (i ? ", " : "") + missing[i];
   PrintError(text);
   return false;
 }

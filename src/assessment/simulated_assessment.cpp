@@ -18,6 +18,13 @@ namespace mixora {
 
 namespace {
 
+// Estimates and interval ends are kept as the mixtures table prints them
+// (six decimals), and coverage compares them with the truth as printed, so
+// that the coverage of the summary, the summary table and the charts is what
+// a count over that table gives: an interval whose lower end is 1e-9 and
+// prints as 0 covers a truth of 0. The truth itself stays the exact share of
+// the fish drawn.
+double AsPrinted(double value) { return std::round(value * 1e6) / 1e6; }
 
 // A mixture of the plan: truth and estimate per group, or an error.
 bool SimulateOne(const FishGenotypes& baseline, const RunSettings& settings,
@@ -25,7 +32,7 @@ bool SimulateOne(const FishGenotypes& baseline, const RunSettings& settings,
   const int32_t G = static_cast<int32_t>(baseline.groupNames[0].size());
   const int32_t C = baseline.Loci();
   Mt19937State mt;
-  Mt19937Seed(mt, plan.seed + static_cast<uint32_t>(m));
+  Mt19937Seed(mt, Mt19937StreamSeed(plan.seed, static_cast<uint32_t>(m)));
   GeneratorHandle handle;
   UseMt19937(handle, mt);
 
@@ -98,10 +105,10 @@ bool SimulateOne(const FishGenotypes& baseline, const RunSettings& settings,
   for (int32_t g = 0; g < G; ++g) {
     double sum = 0.0;
     for (double d : draws[g]) sum += d;
-    out.estimate[g] = rows > 0 ? sum / static_cast<double>(rows) : 0.0;
+    out.estimate[g] = AsPrinted(rows > 0 ? sum / static_cast<double>(rows) : 0.0);
     std::sort(draws[g].begin(), draws[g].end());
-    out.lower[g] = QuantileOfSorted(draws[g], 0.025);
-    out.upper[g] = QuantileOfSorted(draws[g], 0.975);
+    out.lower[g] = AsPrinted(QuantileOfSorted(draws[g], 0.025));
+    out.upper[g] = AsPrinted(QuantileOfSorted(draws[g], 0.975));
   }
   return true;
 }
@@ -268,7 +275,8 @@ int RunSimulatedAssessment(const FishGenotypes& baseline, const RunSettings& set
       row.meanEstimate += mix.estimate[g];
       row.bias += error;
       squares += error * error;
-      if (mix.lower[g] <= mix.truth[g] && mix.truth[g] <= mix.upper[g]) ++covered;
+      const double truth = AsPrinted(mix.truth[g]);
+      if (mix.lower[g] <= truth && truth <= mix.upper[g]) ++covered;
     }
     const double n = static_cast<double>(plan.mixtures);
     row.meanTruth /= n;

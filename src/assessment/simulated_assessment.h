@@ -50,8 +50,9 @@ RunRecord MakeRunOfFish(const FishGenotypes& baseline, const std::vector<char>& 
                         int32_t mixtureFish);
 
 // Runs the plan. Mixtures are independent and run side by side on threads;
-// mixture m draws from its own generator seeded with plan.seed + m, so the
-// result is the same whatever the number of threads. Returns 1, or 0 with
+// mixture m draws its composition and fish from a generator of its own
+// (Mt19937StreamSeed(plan.seed, m)), so no two mixtures share their draws and
+// the result is the same whatever the number of threads. Returns 1, or 0 with
 // `error` saying why (too few fish for the mixture size, a share per group
 // that does not fit the groups).
 int RunSimulatedAssessment(const FishGenotypes& baseline, const RunSettings& settings,

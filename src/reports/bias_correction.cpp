@@ -117,7 +117,8 @@ int BiasCorrectGroups(const RunRecord& run, const std::vector<double>& stockMean
   auto stopped = [stop] { return stop != nullptr && stop->load(std::memory_order_relaxed) != 0; };
   auto worker = [&]() {
     for (int32_t b = next.fetch_add(1); b < replicates && !stopped(); b = next.fetch_add(1))
-      ok[b] = Replicate(run, cumulative, out.seed + static_cast<uint32_t>(b), estimates[b], stop);
+      ok[b] = Replicate(run, cumulative, Mt19937StreamSeed(out.seed, static_cast<uint32_t>(b)),
+                        estimates[b], stop);
   };
   int32_t count = threads > 0 ? threads : static_cast<int32_t>(std::thread::hardware_concurrency());
   count = std::max(1, std::min(count, replicates));
@@ -168,8 +169,9 @@ std::string FormatBiasCorrectionText(const RunRecord& run, const BiasCorrection&
   out += "------------------------------------------------------\r\n";
   out += StringPrintf("Mixture:                %s\r\n", run.runTitle.c_str());
   out += StringPrintf("Bootstrap replicates:   %d\r\n", result.replicates);
-  out += StringPrintf("Seed:                   %u (replicate b draws from seed + b)\r\n",
-                      result.seed);
+  out += StringPrintf(
+      "Seed:                   %u (every replicate draws from a stream of its own)\r\n",
+      result.seed);
   out += StringPrintf("Re-estimated with:      %d chains of %d reps, %d kept\r\n",
                       run.settings.NumberOfChains, run.settings.NumberOfReps,
                       run.settings.NumberToKeep);

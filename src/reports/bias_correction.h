@@ -23,7 +23,7 @@ struct GroupCorrection {
 
 struct BiasCorrection {
   int32_t replicates = 0;
-  uint32_t seed = 0;  // the run's Seed1; replicate b draws from Seed1 + b
+  uint32_t seed = 0;  // the run's Seed1; replicate b draws from Mt19937StreamSeed(Seed1, b)
   std::vector<GroupCorrection> levels;
 };
 

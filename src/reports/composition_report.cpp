@@ -13,9 +13,9 @@ namespace mixora {
 
 namespace {
 
-// Values are rounded to 100,000 (a thousandth of a percent) before the
-// statistics, so that the order statistics do not show noise below the
-// printed precision.
+// Values are rounded to 100,000 on the file's scale (a tenth of a percent)
+// before the statistics, so that the order statistics do not show noise
+// below the printed precision.
 constexpr int kRoundDigits = 3;
 
 const std::string& RowName(const ReportJob& job, bool byRegion, uint32_t k) {

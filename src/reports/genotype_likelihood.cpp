@@ -22,12 +22,27 @@ std::vector<double> ReciprocalAllelePrior(const std::vector<int32_t>& alleleCoun
   return prior;
 }
 
-void LogGenotypeMoments(const int32_t* counts, const double* prior, int32_t alleles,
-                        double& mean, double& variance) {
+void PosteriorMeanFrequencies(const int32_t* counts, const double* prior, int32_t alleles,
+                              double* frequencies) {
+  double total = 0.0;
+  for (int32_t k = 0; k < alleles; ++k) total += counts[k] + prior[k];
+  for (int32_t k = 0; k < alleles; ++k)
+    frequencies[k] = total > 0.0 ? (counts[k] + prior[k]) / total : 0.0;
+}
+
+double LogGenotypeProbability(const double* frequencies, int32_t a, int32_t b) {
+  if (a == b) return 2.0 * std::log(frequencies[a - 1]);
+  return std::log(2.0) + std::log(frequencies[a - 1]) + std::log(frequencies[b - 1]);
+}
+
+void LogGenotypeMoments(const double* frequencies, int32_t alleles, double& mean,
+                        double& variance) {
   double sum = 0.0, squares = 0.0;
   for (int32_t a = 1; a <= alleles; ++a) {
+    if (!(frequencies[a - 1] > 0.0)) continue;
     for (int32_t b = a; b <= alleles; ++b) {
-      const double logP = LogGenotypePredictive(counts, prior, alleles, a, b);
+      if (!(frequencies[b - 1] > 0.0)) continue;
+      const double logP = LogGenotypeProbability(frequencies, a, b);
       const double p = std::exp(logP);
       sum += p * logP;
       squares += p * logP * logP;

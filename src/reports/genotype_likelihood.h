@@ -20,9 +20,21 @@ double LogGenotypePredictive(const int32_t* counts, const double* prior, int32_t
 std::vector<double> ReciprocalAllelePrior(const std::vector<int32_t>& alleleCount,
                                           int32_t maxAlleles);
 
-// Mean and variance of LogGenotypePredictive for a genotype drawn from the
-// same predictive (every genotype of the character enumerated).
-void LogGenotypeMoments(const int32_t* counts, const double* prior, int32_t alleles,
-                        double& mean, double& variance);
+// A stock's allele frequencies at one character of K alleles as the
+// genotype z-scores take them: the posterior means (n_k + alpha_k) / (N + A),
+// N and A the sums of counts and prior, into frequencies[0..K-1].
+void PosteriorMeanFrequencies(const int32_t* counts, const double* prior, int32_t alleles,
+                              double* frequencies);
+
+// log P(genotype a/b) in Hardy-Weinberg proportions of the given allele
+// frequencies, a and b positions from 1: 2 log p_a for a homozygote, log 2 +
+// log p_a + log p_b for a heterozygote.
+double LogGenotypeProbability(const double* frequencies, int32_t a, int32_t b);
+
+// Mean and variance of LogGenotypeProbability over the genotypes the same
+// frequencies give (every genotype of the character enumerated; genotypes of
+// probability 0 add nothing).
+void LogGenotypeMoments(const double* frequencies, int32_t alleles, double& mean,
+                        double& variance);
 
 }  // namespace mixora

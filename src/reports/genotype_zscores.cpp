@@ -24,14 +24,25 @@ std::vector<GenotypeZScore> ComputeGenotypeZScores(const RunRecord& run) {
   const int32_t C = static_cast<int32_t>(run.alleleCount.size());
   const int32_t A = run.maxAlleles;
   const std::vector<double> prior = ReciprocalAllelePrior(run.alleleCount, A);
-  // Moments of every stock and locus, computed once.
+  // Frequencies and moments of every stock and locus, computed once.
+  std::vector<double> frequencies(static_cast<std::size_t>(S) * C * A, 0.0);
   std::vector<double> mean(static_cast<std::size_t>(S) * C), variance(mean.size());
   for (int32_t s = 0; s < S; ++s)
     for (int32_t c = 0; c < C; ++c) {
       const std::size_t at = static_cast<std::size_t>(s) * C + c;
-      LogGenotypeMoments(run.counts.data() + at * A, prior.data() + static_cast<std::size_t>(c) * A,
-                         run.alleleCount[c], mean[at], variance[at]);
+      PosteriorMeanFrequencies(run.counts.data() + at * A,
+                               prior.data() + static_cast<std::size_t>(c) * A, run.alleleCount[c],
+                               frequencies.data() + at * A);
+      LogGenotypeMoments(frequencies.data() + at * A, run.alleleCount[c], mean[at], variance[at]);
     }
+  // A locus counts only when both gene copies are scored; its expected mean
+  // and variance then count too, so the fish is compared with the stock's
+  // genotypes at its own loci.
+  auto scored = [&](int32_t f, int32_t c, int32_t& a, int32_t& b) {
+    a = run.genotypes[(static_cast<std::size_t>(f) * C + c) * 2];
+    b = run.genotypes[(static_cast<std::size_t>(f) * C + c) * 2 + 1];
+    return a > 0 && b > 0 && a <= run.alleleCount[c] && b <= run.alleleCount[c];
+  };
   std::vector<GenotypeZScore> scores(static_cast<std::size_t>(run.fishCount));
   for (int32_t f = 0; f < run.fishCount; ++f) {
     GenotypeZScore& score = scores[f];
@@ -39,13 +50,10 @@ std::vector<GenotypeZScore> ComputeGenotypeZScores(const RunRecord& run) {
       double sum = 0.0;
       int32_t loci = 0;
       for (int32_t c = 0; c < C; ++c) {
-        const int32_t a = run.genotypes[(static_cast<std::size_t>(f) * C + c) * 2];
-        const int32_t b = run.genotypes[(static_cast<std::size_t>(f) * C + c) * 2 + 1];
-        if (a <= 0 || b <= 0 || a > run.alleleCount[c] || b > run.alleleCount[c]) continue;
+        int32_t a = 0, b = 0;
+        if (!scored(f, c, a, b)) continue;
         const std::size_t at = static_cast<std::size_t>(s) * C + c;
-        sum += LogGenotypePredictive(run.counts.data() + at * A,
-                                     prior.data() + static_cast<std::size_t>(c) * A,
-                                     run.alleleCount[c], a, b);
+        sum += LogGenotypeProbability(frequencies.data() + at * A, a, b);
         ++loci;
       }
       if (score.stock < 0 || sum > score.logLikelihood) {
@@ -56,9 +64,8 @@ std::vector<GenotypeZScore> ComputeGenotypeZScores(const RunRecord& run) {
     }
     double expected = 0.0, spread = 0.0;
     for (int32_t c = 0; c < C && score.stock >= 0; ++c) {
-      const int32_t a = run.genotypes[(static_cast<std::size_t>(f) * C + c) * 2];
-      const int32_t b = run.genotypes[(static_cast<std::size_t>(f) * C + c) * 2 + 1];
-      if (a <= 0 || b <= 0 || a > run.alleleCount[c] || b > run.alleleCount[c]) continue;
+      int32_t a = 0, b = 0;
+      if (!scored(f, c, a, b)) continue;
       const std::size_t at = static_cast<std::size_t>(score.stock) * C + c;
       expected += mean[at];
       spread += variance[at];

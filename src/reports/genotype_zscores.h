@@ -23,12 +23,15 @@ struct GenotypeZScore {
   double z = 0.0;              // NaN when no locus is scored or nothing varies
 };
 
-// Stock allele frequencies are known through the baseline counts: each
-// genotype's probability is the posterior predictive with 1/K added to every
-// allele count (K alleles at the locus); a locus with a missing gene copy
-// counts for nothing. The mean and spread of the stock's own genotypes at
-// the fish's loci are summed over every genotype of each locus, so the
-// score carries no simulation noise and needs no seed.
+// A stock's allele frequencies are the posterior means of its baseline
+// counts with 1/K added to every allele count (K alleles at the locus), and a
+// genotype's probability is in Hardy-Weinberg proportions of them. The fish's
+// log-likelihood at the stock that makes it most likely is set against the
+// mean and variance of the same log-likelihood for a genotype of that stock,
+// summed over the loci where the fish has both gene copies (a locus with a
+// missing copy counts for nothing): z = (logL - mean) / sqrt(variance). Every
+// genotype of each locus is enumerated, so the score carries no simulation
+// noise and needs no seed.
 std::vector<GenotypeZScore> ComputeGenotypeZScores(const RunRecord& run);
 
 // "Notes:" and one line per fish with z below kStrayZScore, or "" when none.

@@ -86,10 +86,7 @@ int WritePosteriorsTable(const RunRecord& run, const AssignmentTally& tally, uin
       static_cast<std::size_t>(std::max(run.settings.Levels, 0)), run.groupAt.size()));
   std::string head = "mixture,fish,stock";
   for (int level = 0; level < levels; ++level) head += ",group" + std::to_string(level + 1);
-  char floor[64];
-  std::snprintf(floor, sizeof floor, ",posterior_above_%g%s\r\n", kPosteriorFloor,
-                zScores != nullptr ? ",z_score" : "");
-  head += floor;
+  head += zScores != nullptr ? ",posterior,z_score\r\n" : ",posterior\r\n";
   std::string text = head;
   const std::string mixture = CsvField(RunTitleOf(run));
   for (uint32_t i = 0; i < tally.individuals; ++i) {
@@ -98,7 +95,6 @@ int WritePosteriorsTable(const RunRecord& run, const AssignmentTally& tally, uin
       const double p = total == 0 ? 0.0
                                   : static_cast<double>(tally.At(i, s).count) /
                                         static_cast<double>(total);
-      if (p <= kPosteriorFloor) continue;
       std::string row = mixture + "," + fish + "," + CsvField(NameOr(run.stockNames, s));
       for (int level = 0; level < levels; ++level) {
         const auto& positions = run.groupAt[static_cast<std::size_t>(level)];

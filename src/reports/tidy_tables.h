@@ -4,7 +4,8 @@
 //   <title>_estimates.csv  : the composition estimates by stock and by the
 //                            groups of every grouping level;
 //   <title>_posteriors.csv : each fish's probability of coming from each
-//                            stock, in long form.
+//                            stock, in long form: every stock for every
+//                            fish, so a fish's rows add up to 1.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -14,10 +15,6 @@
 #include "runfiles/run_record.h"
 
 namespace mixora {
-
-// Posterior probabilities at or below this are left out of the posteriors
-// table; the header names it.
-inline constexpr double kPosteriorFloor = 0.001;
 
 // "<folder>/<run title><suffix>", e.g. suffix "_estimates.csv".
 std::string TidyTablePath(const RunRecord& run, const char* suffix);

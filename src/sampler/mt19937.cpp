@@ -43,6 +43,18 @@ void Mt19937Seed(Mt19937State& state, uint32_t seed) {
   w[0] = 0x80000000u;
 }
 
+uint32_t Mt19937StreamSeed(uint32_t seed, uint32_t stream) {
+  // The finaliser of MurmurHash3: a bijection that scatters neighbouring
+  // user seeds over the whole word.
+  uint32_t h = seed;
+  h ^= h >> 16;
+  h *= 0x85EBCA6Bu;
+  h ^= h >> 13;
+  h *= 0xC2B2AE35u;
+  h ^= h >> 16;
+  return h + 2u * stream;
+}
+
 int32_t Mt19937UniformInt(Mt19937State& state, int32_t lo, int32_t hi) {
   uint32_t n = static_cast<uint32_t>(hi) - static_cast<uint32_t>(lo) + 1u;
   // n == 0 means the full 32-bit range: every word is acceptable.

@@ -22,6 +22,13 @@ static_assert(offsetof(Mt19937State, words) == 12);
 // stream); draws = 0, index = 625, so the first word regenerates the vector.
 void Mt19937Seed(Mt19937State& state, uint32_t seed);
 
+// The seed of stream `stream` of a family seeded from one user seed (the
+// simulated mixtures of an assessment, the replicates of a bootstrap), for
+// Mt19937Seed. Consecutive seeds would pair streams up, as Mt19937Seed
+// ignores bit 0: these differ above bit 0 for every two streams below 2^31,
+// and the families of two user seeds do not overlap by a shift.
+uint32_t Mt19937StreamSeed(uint32_t seed, uint32_t stream);
+
 // Replaces all 624 words by the next block of the recurrence; index = 0.
 void Mt19937Regenerate(Mt19937State& state);
 

@@ -70,8 +70,19 @@ TEST(GenotypeLikelihood, MomentsAddUpOverEveryGenotype) {
   for (int a = 1; a <= 3; ++a)
     for (int b = a; b <= 3; ++b) total += std::exp(LogGenotypePredictive(counts, prior, 3, a, b));
   EXPECT_NEAR(total, 1.0, 1e-12);
+  // The z-scores' frequencies: (n + 1/3) / (7 + 1), in Hardy-Weinberg
+  // proportions.
+  double freq[3];
+  PosteriorMeanFrequencies(counts, prior, 3, freq);
+  EXPECT_NEAR(freq[0], 16.0 / 24.0, 1e-15);
+  EXPECT_NEAR(freq[1], 1.0 / 24.0, 1e-15);
+  total = 0.0;
+  for (int a = 1; a <= 3; ++a)
+    for (int b = a; b <= 3; ++b) total += std::exp(LogGenotypeProbability(freq, a, b));
+  EXPECT_NEAR(total, 1.0, 1e-12);
+  EXPECT_NEAR(LogGenotypeProbability(freq, 1, 3), std::log(2.0 * 16.0 / 24.0 * 7.0 / 24.0), 1e-12);
   double mean = 0, variance = 0;
-  LogGenotypeMoments(counts, prior, 3, mean, variance);
+  LogGenotypeMoments(freq, 3, mean, variance);
   EXPECT_LT(mean, 0.0);
   EXPECT_GT(variance, 0.0);
 }

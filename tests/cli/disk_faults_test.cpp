@@ -101,6 +101,8 @@ TEST_P(FailedWrite, EndsWithTheSystemsMessageAndSparesEarlierFiles) {
   const CliResult result = RunCliLimited(folder.path().string(), c.args, limits);
   EXPECT_NE(result.exitCode, 0) << result.out << result.err;
   EXPECT_NE(result.err.find("File too large"), std::string::npos) << result.err;
+  // The closing line itself says so, not only a line further up.
+  EXPECT_NE(result.LastErrorLine().find("File too large"), std::string::npos) << result.err;
 
   // Appending commands (run) may add records; what was there keeps its bytes.
   const auto after = Snapshot(folder.path());

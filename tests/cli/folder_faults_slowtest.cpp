@@ -116,6 +116,7 @@ TEST(FolderFaults, ReadOnlyOutputFolderEndsTheChainsAndKeepsTheirFilesWhole) {
   EXPECT_NE(result.exitCode, 0);
   EXPECT_NE(result.err.find("Permission denied"), std::string::npos) << result.err;
   EXPECT_NE(result.err.find("Rst"), std::string::npos) << result.err;
+  EXPECT_NE(result.LastErrorLine().find("Permission denied"), std::string::npos) << result.err;
 
   // Each restart file still counts records its sample files hold whole.
   for (int chain = 0; chain < kChains; ++chain) {
@@ -149,6 +150,8 @@ TEST(FolderFaults, VanishedOutputFolderEndsTheChainsWithAMessage) {
   const CliResult result = run.get();
   EXPECT_NE(result.exitCode, 0);
   EXPECT_NE(result.err.find("No such file or directory"), std::string::npos) << result.err;
+  EXPECT_NE(result.LastErrorLine().find("No such file or directory"), std::string::npos)
+      << result.err;
 }
 
 }  // namespace

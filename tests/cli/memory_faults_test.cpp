@@ -58,6 +58,8 @@ TEST(MemoryFaults, ArraysThatDoNotFitEndTheRunWithTheFatalMessageAndNoOutputs) {
   EXPECT_NE(result.exitCode, 0);
   EXPECT_NE(result.err.find("Memory Allocation Failure.  FATAL!!"), std::string::npos)
       << result.out << result.err;
+  EXPECT_NE(result.LastErrorLine().find("Memory Allocation Failure"), std::string::npos)
+      << result.err;
   for (const auto& entry : fs::directory_iterator(folder)) {
     const std::string ext = entry.path().extension().string();
     EXPECT_TRUE(ext != ".Sta" && ext != ".Ise" && ext != ".Rst")

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <set>
 #include <sstream>
 #include <vector>
 
@@ -71,6 +72,23 @@ TEST(Mt19937, SeedsDifferingInTheLowestBitGiveTheSameStream) {
   }
   EXPECT_TRUE(differs);
   EXPECT_EQ(a.draws, 2000u);
+}
+
+// Families of streams from one user seed (simulated mixtures, bootstrap
+// replicates) must not pair up the way consecutive seeds do, nor repeat the
+// family of a neighbouring user seed shifted by one.
+TEST(Mt19937, StreamSeedsGiveEveryStreamItsOwnDraws) {
+  std::set<std::pair<uint32_t, uint32_t>> firstWords;
+  int streams = 0;
+  for (uint32_t seed : {0u, 1u, 2u, 7u, 8u, 687688u, 0xFFFFFFFFu}) {
+    for (uint32_t stream = 0; stream < 256; ++stream, ++streams) {
+      Mt19937State st;
+      Mt19937Seed(st, Mt19937StreamSeed(seed, stream));
+      const uint32_t a = Mt19937NextWord(st);
+      firstWords.insert({a, Mt19937NextWord(st)});
+    }
+  }
+  EXPECT_EQ(firstWords.size(), static_cast<std::size_t>(streams));
 }
 
 TEST(Mt19937, FirstDrawAfterSeedingRegeneratesTheVector) {

@@ -14,6 +14,8 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <sstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -214,6 +216,78 @@ TEST_F(AssessmentFigureTest, SimulatedPanelsShowEveryMixtureAndMarkTheMissedInte
     for (QAbstractSeries* series : chart->series())
       if (auto* scatter = qobject_cast<QScatterSeries*>(series)) points += scatter->count();
     EXPECT_EQ(points, 1);
+  }
+}
+
+// Simulated mixtures whose third group never gets a fish: its intervals
+// start a hair above 0 and the table prints them from 0. Each panel's
+// coverage line and its red points agree with a count over the mixtures
+// table the panel was drawn from.
+TEST(SimulatedAssessmentPanels, CoverageAndMissedPointsAgreeWithTheMixturesTable) {
+  using namespace assessment_testing;
+  const FishGenotypes baseline =
+      MakeBaseline(DistinctFrequencies(9, 6, 4, 51), 30, {0, 0, 0, 0, 1, 1, 1, 1, 2}, 52);
+  RunSettings settings = DefaultAssessmentSettings();
+  settings.NumberOfChains = 2;
+  settings.NumberOfReps = 150;
+  settings.NumberToKeep = 80;
+  SimulationPlan plan;
+  plan.mixtures = 6;
+  plan.fish = 24;
+  plan.groupShares = {0.5, 0.5, 0.0};
+  plan.seed = 3;
+  SimulatedAssessment simulated;
+  std::string error;
+  ASSERT_EQ(RunSimulatedAssessment(baseline, settings, plan, simulated, error), 1) << error;
+  const std::string prefix = PictureFolder() + "/zero_share";
+  const SelfAssignment self = AssessSelfAssignment(baseline, {});
+  WriteText(prefix + "_selfassign.csv", FormatSelfAssignmentCsv(self));
+  WriteText(prefix + "_confusion.csv", FormatConfusionCsv(self));
+  WriteText(prefix + "_simulated.csv", FormatSimulatedAssessmentCsv(simulated));
+  WriteText(prefix + "_simulated_mixtures.csv", FormatSimulatedMixturesCsv(simulated));
+  AssessmentTables tables;
+  ASSERT_EQ(ReadAssessmentTables(prefix + "_selfassign.csv", tables, error), 1) << error;
+
+  // The count over the mixtures table, as a reader of the file makes it.
+  std::map<std::string, int> missed;
+  std::ifstream in(prefix + "_simulated_mixtures.csv");
+  std::string line;
+  std::getline(in, line);
+  while (std::getline(in, line)) {
+    std::vector<std::string> f;
+    std::stringstream cells(line);
+    for (std::string cell; std::getline(cells, cell, ',');) f.push_back(cell);
+    ASSERT_EQ(f.size(), 6u) << line;
+    const double truth = std::stod(f[2]), lower = std::stod(f[4]), upper = std::stod(f[5]);
+    missed[f[1]] += !(lower <= truth && truth <= upper);
+  }
+  EXPECT_EQ(missed["G3"], 0) << "an interval from 0 holds a truth of 0";
+
+  const ChartFigure figure = SimulatedAssessmentFigure(tables.simulated, QStringLiteral("Zero"));
+  // Each panel's line ends in its coverage: as many lines of each value as
+  // the recount gives groups of it.
+  std::map<std::string, int> lines, recounted;
+  for (QGraphicsSimpleTextItem* text : ItemsOf<QGraphicsSimpleTextItem>(figure)) {
+    const std::string line = text->text().toStdString();
+    const std::size_t at = line.find("95% coverage ");
+    if (at != std::string::npos) ++lines[line.substr(at)];
+  }
+  for (const SimulatedGroupRow& row : tables.simulated.rows)
+    ++recounted["95% coverage " +
+                std::to_string(static_cast<int>(std::lround((6 - missed[row.group]) * 100.0 / 6))) +
+                "%"];
+  EXPECT_EQ(lines, recounted);
+  for (QChart* chart : ItemsOf<QChart>(figure)) {
+    const std::string group = chart->title().toStdString();
+    SCOPED_TRACE(group);
+    std::vector<int> points;
+    for (QAbstractSeries* series : chart->series())
+      if (auto* scatter = qobject_cast<QScatterSeries*>(series)) points.push_back(scatter->count());
+    EXPECT_EQ(points, (std::vector<int>{6 - missed[group], missed[group]}));
+    std::size_t g = 0;
+    while (g < tables.simulated.rows.size() && tables.simulated.rows[g].group != group) ++g;
+    ASSERT_LT(g, tables.simulated.rows.size());
+    EXPECT_DOUBLE_EQ(tables.simulated.rows[g].coverage, (6 - missed[group]) / 6.0);
   }
 }
 
