@@ -236,6 +236,8 @@ int ImportStandardGenepop(const std::string& referencePath, const std::string& m
   mix.locusNames = ref.locusNames;
   mix.alleleNames = ref.alleleNames;
   std::map<std::pair<std::size_t, int32_t>, int> unseen;
+  std::vector<LocusStray> strays(C);
+  int64_t scored = 0;
   for (const GenepopBlock& block : mixture.blocks) {
     if (block.names.empty()) continue;
     const int32_t population = static_cast<int32_t>(mix.stockNames.size());
@@ -247,13 +249,21 @@ int ImportStandardGenepop(const std::string& referencePath, const std::string& m
         for (int j = 0; j < 2; ++j) {
           const int32_t code = block.codes[(i * MC + column[c]) * 2 + j];
           const int32_t position = positionOf(ref.alleleNames[c], code);
-          if (code > 0 && position == 0) ++unseen[{c, code}];
+          scored += code > 0;
+          if (code > 0 && position == 0) {
+            ++unseen[{c, code}];
+            CountUnseen(strays[c], std::to_string(code));
+          }
           mix.genotypes.push_back(position);
         }
     }
   }
   if (mix.fishNames.empty()) {
     error = mixturePath + ": no individuals in any POP block";
+    return 0;
+  }
+  if (std::string why = MiscodedMixture(ref, scored, std::move(strays)); !why.empty()) {
+    error = mixturePath + ": " + why;
     return 0;
   }
   for (const auto& [key, copies] : unseen)

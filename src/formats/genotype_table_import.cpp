@@ -257,7 +257,8 @@ bool ReadMixture(const std::string& path, ImportedGenotypes& data, std::string& 
                          " loci of " + path + " are not in the reference and were left out");
   mix.locusNames = ref.locusNames;
   std::map<std::pair<int32_t, std::string>, int> unseen;
-  std::vector<std::string> unseenOrder;
+  std::vector<LocusStray> strays(static_cast<std::size_t>(C));
+  int64_t scored = 0;
   for (std::size_t r = 1; r < rows.size(); ++r) {
     const DelimitedRow& row = rows[r];
     if (RowKind(row.fields[columns.sampleType]) != 1) continue;
@@ -276,12 +277,20 @@ bool ReadMixture(const std::string& path, ImportedGenotypes& data, std::string& 
         int32_t position = 0;
         if (!IsMissingAllele(allele)) {
           position = AllelePosition(ref.alleleNames[c], allele, false);
-          if (position == 0) ++unseen[{c, allele}];
+          ++scored;
+          if (position == 0) {
+            ++unseen[{c, allele}];
+            CountUnseen(strays[static_cast<std::size_t>(c)], allele);
+          }
         }
         mix.genotypes.push_back(position);
       }
   }
   mix.alleleNames = ref.alleleNames;
+  if (std::string why = MiscodedMixture(ref, scored, std::move(strays)); !why.empty()) {
+    error = path + ": " + why;
+    return false;
+  }
   for (const auto& [key, copies] : unseen)
     data.notes.push_back("Info: allele " + key.second + " at locus " + ref.locusNames[key.first] +
                          " is carried by " + std::to_string(copies) +
