@@ -237,7 +237,6 @@ int ImportStandardGenepop(const std::string& referencePath, const std::string& m
   mix.alleleNames = ref.alleleNames;
   std::map<std::pair<std::size_t, int32_t>, int> unseen;
   std::vector<LocusStray> strays(C);
-  int64_t scored = 0;
   for (const GenepopBlock& block : mixture.blocks) {
     if (block.names.empty()) continue;
     const int32_t population = static_cast<int32_t>(mix.stockNames.size());
@@ -249,11 +248,8 @@ int ImportStandardGenepop(const std::string& referencePath, const std::string& m
         for (int j = 0; j < 2; ++j) {
           const int32_t code = block.codes[(i * MC + column[c]) * 2 + j];
           const int32_t position = positionOf(ref.alleleNames[c], code);
-          scored += code > 0;
-          if (code > 0 && position == 0) {
-            ++unseen[{c, code}];
-            CountUnseen(strays[c], std::to_string(code));
-          }
+          if (code > 0 && position == 0) ++unseen[{c, code}];
+          if (code > 0) CountCopy(strays[c], std::to_string(code), position != 0);
           mix.genotypes.push_back(position);
         }
     }
@@ -262,7 +258,7 @@ int ImportStandardGenepop(const std::string& referencePath, const std::string& m
     error = mixturePath + ": no individuals in any POP block";
     return 0;
   }
-  if (std::string why = MiscodedMixture(ref, scored, std::move(strays)); !why.empty()) {
+  if (std::string why = MiscodedMixture(ref, std::move(strays)); !why.empty()) {
     error = mixturePath + ": " + why;
     return 0;
   }

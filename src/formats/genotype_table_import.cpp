@@ -258,7 +258,6 @@ bool ReadMixture(const std::string& path, ImportedGenotypes& data, std::string& 
   mix.locusNames = ref.locusNames;
   std::map<std::pair<int32_t, std::string>, int> unseen;
   std::vector<LocusStray> strays(static_cast<std::size_t>(C));
-  int64_t scored = 0;
   for (std::size_t r = 1; r < rows.size(); ++r) {
     const DelimitedRow& row = rows[r];
     if (RowKind(row.fields[columns.sampleType]) != 1) continue;
@@ -277,17 +276,14 @@ bool ReadMixture(const std::string& path, ImportedGenotypes& data, std::string& 
         int32_t position = 0;
         if (!IsMissingAllele(allele)) {
           position = AllelePosition(ref.alleleNames[c], allele, false);
-          ++scored;
-          if (position == 0) {
-            ++unseen[{c, allele}];
-            CountUnseen(strays[static_cast<std::size_t>(c)], allele);
-          }
+          if (position == 0) ++unseen[{c, allele}];
+          CountCopy(strays[static_cast<std::size_t>(c)], allele, position != 0);
         }
         mix.genotypes.push_back(position);
       }
   }
   mix.alleleNames = ref.alleleNames;
-  if (std::string why = MiscodedMixture(ref, scored, std::move(strays)); !why.empty()) {
+  if (std::string why = MiscodedMixture(ref, std::move(strays)); !why.empty()) {
     error = path + ": " + why;
     return false;
   }

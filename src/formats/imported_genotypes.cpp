@@ -67,13 +67,15 @@ void DropLociWithoutAlleles(ImportedGenotypes& data) {
   KeepLoci(data.mixture, keep);
 }
 
-std::string MiscodedMixture(const FishGenotypes& reference, int64_t scoredCopies,
-                            std::vector<LocusStray> strays) {
+std::string MiscodedMixture(const FishGenotypes& reference, std::vector<LocusStray> strays) {
+  std::vector<LocusStray> scored;
   for (int32_t c = 0; c < reference.Loci() && static_cast<std::size_t>(c) < strays.size(); ++c) {
-    strays[c].locus = reference.locusNames[c];
-    strays[c].expectedCodes = reference.alleleNames[c];
+    if (reference.AlleleCount(c) == 0) continue;
+    scored.push_back(std::move(strays[c]));
+    scored.back().locus = reference.locusNames[c];
+    scored.back().expectedCodes = reference.alleleNames[c];
   }
-  return MiscodedAlleles(scoredCopies, std::move(strays));
+  return MiscodedAlleles(std::move(scored));
 }
 
 void NoteReferenceStocks(ImportedGenotypes& data, const std::string& kind) {

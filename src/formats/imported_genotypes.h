@@ -42,11 +42,11 @@ int32_t AllelePosition(std::vector<std::string>& alleles, const std::string& all
 void DropLociWithoutAlleles(ImportedGenotypes& data);
 
 // For a mixture coded against the reference's allele lists, with
-// `strays[c]` counting the copies at locus c that no reference fish carries:
-// "" when they are few, else the line of MiscodedAlleles, with the
-// reference's alleles as the codes expected.
-std::string MiscodedMixture(const FishGenotypes& reference, int64_t scoredCopies,
-                            std::vector<LocusStray> strays);
+// `strays[c]` counting the copies at locus c and those no reference fish
+// carries: "" when they are few, else the line of MiscodedAlleles, with the
+// reference's alleles as the codes expected. A locus no reference fish was
+// scored at is left out of the count: the import drops it whole.
+std::string MiscodedMixture(const FishGenotypes& reference, std::vector<LocusStray> strays);
 
 // "Info:" notes on the reference's stocks: names that may be one name
 // written two ways, and stocks of fewer than 10 fish. `kind` is the word

@@ -35,15 +35,20 @@ std::string CodeList(std::vector<std::string> codes) {
 
 }  // namespace
 
-void CountUnseen(LocusStray& stray, const std::string& code) {
+void CountCopy(LocusStray& stray, const std::string& code, bool known) {
+  ++stray.scoredCopies;
+  if (known) return;
   ++stray.unseenCopies;
   if (std::find(stray.unseenCodes.begin(), stray.unseenCodes.end(), code) == stray.unseenCodes.end())
     stray.unseenCodes.push_back(code);
 }
 
-std::string MiscodedAlleles(int64_t scoredCopies, std::vector<LocusStray> loci) {
-  int64_t unseen = 0;
-  for (const LocusStray& locus : loci) unseen += locus.unseenCopies;
+std::string MiscodedAlleles(std::vector<LocusStray> loci) {
+  int64_t unseen = 0, scoredCopies = 0;
+  for (const LocusStray& locus : loci) {
+    unseen += locus.unseenCopies;
+    scoredCopies += locus.scoredCopies;
+  }
   if (scoredCopies <= 0 || unseen < kMiscodedFloor ||
       static_cast<double>(unseen) <= kMiscodedShare * static_cast<double>(scoredCopies))
     return "";

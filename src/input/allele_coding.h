@@ -16,21 +16,24 @@ inline constexpr double kMiscodedShare = 0.05;
 // handful of fish is still only erased.
 inline constexpr int64_t kMiscodedFloor = 10;
 
-// The alleles of one locus of a mixture that the baseline never shows.
+// The scored gene copies of one locus of a mixture and those of them that
+// are alleles the baseline never shows.
 struct LocusStray {
   std::string locus;
+  int64_t scoredCopies = 0;
   int64_t unseenCopies = 0;
   std::vector<std::string> unseenCodes;    // distinct
   std::vector<std::string> expectedCodes;  // the codes the baseline shows
 };
 
-// Adds one unseen gene copy of `code` to `stray`.
-void CountUnseen(LocusStray& stray, const std::string& code);
+// Adds one scored gene copy of `code` to `stray`, unseen unless `known`.
+void CountCopy(LocusStray& stray, const std::string& code, bool known);
 
 // Empty when the unseen copies are few enough to be erased one by one;
-// otherwise one line that says how many of the `scoredCopies` copies are
-// unseen, names the loci worst hit with the codes seen there and the codes
-// the baseline shows, and what to do. The caller puts the file in front.
-std::string MiscodedAlleles(int64_t scoredCopies, std::vector<LocusStray> loci);
+// otherwise one line that says how many of the scored copies of all loci
+// are unseen, names the loci worst hit with the codes seen there and the
+// codes the baseline shows, and what to do. The caller puts the file in
+// front.
+std::string MiscodedAlleles(std::vector<LocusStray> loci);
 
 }  // namespace mixora

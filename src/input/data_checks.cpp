@@ -362,7 +362,6 @@ std::string MiscodedColumns(const MixtureData& mix, const CharacterBlock& chars,
                             const std::vector<int>& columnChar, const std::vector<std::vector<bool>>& seen) {
   const std::size_t F = CountOf(mix.fishCount), C = CountOf(mix.charCount);
   std::vector<LocusStray> strays(C);
-  int64_t scored = 0;
   for (std::size_t i = 0; i < C; ++i) {
     if (columnChar[i] < 0) continue;
     strays[i].locus = NameAt(chars.names, static_cast<std::size_t>(columnChar[i]));
@@ -372,13 +371,12 @@ std::string MiscodedColumns(const MixtureData& mix, const CharacterBlock& chars,
       for (int j = 0; j < 2; ++j) {
         const int32_t allele = mix.genotypes[(f * C + i) * 2 + static_cast<std::size_t>(j)];
         if (allele == 0) continue;
-        ++scored;
         const bool known = allele > 0 && static_cast<std::size_t>(allele) <= seen[i].size() &&
                            seen[i][static_cast<std::size_t>(allele - 1)];
-        if (!known) CountUnseen(strays[i], std::to_string(allele));
+        CountCopy(strays[i], std::to_string(allele), known);
       }
   }
-  return MiscodedAlleles(scored, std::move(strays));
+  return MiscodedAlleles(std::move(strays));
 }
 
 }  // namespace

@@ -167,6 +167,21 @@ TEST(ImportedMixture, AllelesInOtherCodesThanTheReferenceAreRefusedInOneMessage)
   EXPECT_FALSE(std::filesystem::exists(folder / "run.tcf"));
 }
 
+// A locus only the mixture was scored at is dropped whole; its copies are no
+// sign of a mixture written in other codes.
+TEST(ImportedMixture, LocusNoReferenceFishWasScoredAtIsNoSignOfOtherCodes) {
+  ScratchFolder folder;
+  std::string table = "sample_type,repunit,collection,indiv,L1,L1.1,L9,L9.1\n";
+  for (int f = 1; f <= 4; ++f) table += "reference,R,Deer_Cr,r" + std::to_string(f) + ",1,2,NA,NA\n";
+  for (int f = 1; f <= 8; ++f) table += "mixture,NA,M,m" + std::to_string(f) + ",1,1,7,8\n";
+  WriteFile(folder / "table.csv", table);
+  ImportedGenotypes data;
+  std::string error;
+  ASSERT_EQ(ImportGenotypeTables(folder / "table.csv", folder / "table.csv", data, error), 1) << error;
+  DropLociWithoutAlleles(data);
+  EXPECT_EQ(data.mixture.locusNames, (std::vector<std::string>{"L1"}));
+}
+
 // A relabelled collection, collections of few fish and mixture fish with
 // nothing scored: the import says so, writes the files, and check and load
 // leave the blank fish out by name, file and line.
