@@ -104,6 +104,7 @@ int RunImport(ImportOptions& options) {
     return 1;
   }
   DropLociWithoutAlleles(data);
+  NoteReferenceStocks(data, options.format == "csv" ? "collection" : "stock");
   if (data.reference.Loci() == 0) {
     PrintError("import failed: " + options.reference + ": no locus has an allele in any reference fish");
     return 1;
@@ -147,6 +148,9 @@ int RunImport(ImportOptions& options) {
   std::cout << "Baseline written: " << options.baselineOut << "\n";
   std::cout << "Mixture written: " << options.mixtureOut << "\n";
   std::cout << "Control file written: " << options.control << "\n";
+  if (const int32_t blank = FishWithoutGenotypes(data.mixture); blank > 0)
+    std::cout << "Mixture fish written with no genotypes: " << blank
+              << " (missing at every locus; check and load list them and leave them out)\n";
   return 0;
 }
 

@@ -153,6 +153,18 @@ std::vector<std::string> SplitLines(const std::string& text) {
   return lines;
 }
 
+// "<file>: mixture check failed: <why>" from the check's line
+// "<file>: N of the M scored gene copies ...".
+std::string MiscodedLine(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) {
+    const std::size_t mark = line.find(": ");
+    if (mark == std::string::npos || line.find(" scored gene copies (", mark) == std::string::npos)
+      continue;
+    return line.substr(0, mark) + ": mixture check failed: " + line.substr(mark + 2);
+  }
+  return "";
+}
+
 }  // namespace
 
 void PrepareRun(const std::string& path, const Interaction& ui, Preparation& prep) {
@@ -220,8 +232,13 @@ void PrepareRun(const std::string& path, const Interaction& ui, Preparation& pre
   // Sets the mixture's count of fish left out, which the run control file
   // stores.
   FormatMixtureSummary(control);
-  if (prep.mixtureCheckFlags & (kErrAlleleNotSeen | kErrNoAlleles))
+  if (prep.mixtureCheckFlags & (kErrAlleleNotSeen | kErrNoAlleles)) {
     prep.failure = StepFailure("mixture check", prep.mixtureCheckFlags, mixture, checkLines);
+    // A mixture coded otherwise than the baseline is told in one line that
+    // names the file it read; that line is the reason.
+    const std::string miscoded = MiscodedLine(checkLines);
+    if (!miscoded.empty()) prep.failure = miscoded;
+  }
 }
 
 std::vector<std::string> PreparationSummary(Preparation& prep) {

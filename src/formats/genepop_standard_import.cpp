@@ -236,6 +236,7 @@ int ImportStandardGenepop(const std::string& referencePath, const std::string& m
   mix.locusNames = ref.locusNames;
   mix.alleleNames = ref.alleleNames;
   std::map<std::pair<std::size_t, int32_t>, int> unseen;
+  std::vector<LocusStray> strays(C);
   for (const GenepopBlock& block : mixture.blocks) {
     if (block.names.empty()) continue;
     const int32_t population = static_cast<int32_t>(mix.stockNames.size());
@@ -248,12 +249,17 @@ int ImportStandardGenepop(const std::string& referencePath, const std::string& m
           const int32_t code = block.codes[(i * MC + column[c]) * 2 + j];
           const int32_t position = positionOf(ref.alleleNames[c], code);
           if (code > 0 && position == 0) ++unseen[{c, code}];
+          if (code > 0) CountCopy(strays[c], std::to_string(code), position != 0);
           mix.genotypes.push_back(position);
         }
     }
   }
   if (mix.fishNames.empty()) {
     error = mixturePath + ": no individuals in any POP block";
+    return 0;
+  }
+  if (std::string why = MiscodedMixture(ref, std::move(strays)); !why.empty()) {
+    error = mixturePath + ": " + why;
     return 0;
   }
   for (const auto& [key, copies] : unseen)

@@ -257,7 +257,7 @@ bool ReadMixture(const std::string& path, ImportedGenotypes& data, std::string& 
                          " loci of " + path + " are not in the reference and were left out");
   mix.locusNames = ref.locusNames;
   std::map<std::pair<int32_t, std::string>, int> unseen;
-  std::vector<std::string> unseenOrder;
+  std::vector<LocusStray> strays(static_cast<std::size_t>(C));
   for (std::size_t r = 1; r < rows.size(); ++r) {
     const DelimitedRow& row = rows[r];
     if (RowKind(row.fields[columns.sampleType]) != 1) continue;
@@ -277,11 +277,16 @@ bool ReadMixture(const std::string& path, ImportedGenotypes& data, std::string& 
         if (!IsMissingAllele(allele)) {
           position = AllelePosition(ref.alleleNames[c], allele, false);
           if (position == 0) ++unseen[{c, allele}];
+          CountCopy(strays[static_cast<std::size_t>(c)], allele, position != 0);
         }
         mix.genotypes.push_back(position);
       }
   }
   mix.alleleNames = ref.alleleNames;
+  if (std::string why = MiscodedMixture(ref, std::move(strays)); !why.empty()) {
+    error = path + ": " + why;
+    return false;
+  }
   for (const auto& [key, copies] : unseen)
     data.notes.push_back("Info: allele " + key.second + " at locus " + ref.locusNames[key.first] +
                          " is carried by " + std::to_string(copies) +

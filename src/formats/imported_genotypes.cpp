@@ -9,6 +9,7 @@
 #include "input/control.h"
 #include "input/genepop_convert.h"
 #include "input/genepop_label.h"
+#include "input/stock_names.h"
 
 namespace mixora {
 
@@ -64,6 +65,39 @@ void DropLociWithoutAlleles(ImportedGenotypes& data) {
   if (static_cast<int32_t>(keep.size()) == data.reference.Loci()) return;
   KeepLoci(data.reference, keep);
   KeepLoci(data.mixture, keep);
+}
+
+std::string MiscodedMixture(const FishGenotypes& reference, std::vector<LocusStray> strays) {
+  std::vector<LocusStray> scored;
+  for (int32_t c = 0; c < reference.Loci() && static_cast<std::size_t>(c) < strays.size(); ++c) {
+    if (reference.AlleleCount(c) == 0) continue;
+    scored.push_back(std::move(strays[c]));
+    scored.back().locus = reference.locusNames[c];
+    scored.back().expectedCodes = reference.alleleNames[c];
+  }
+  return MiscodedAlleles(std::move(scored));
+}
+
+void NoteReferenceStocks(ImportedGenotypes& data, const std::string& kind) {
+  const FishGenotypes& ref = data.reference;
+  std::vector<int32_t> fish(static_cast<std::size_t>(ref.Stocks()), 0);
+  for (int32_t stock : ref.fishStock)
+    if (stock >= 0 && stock < ref.Stocks()) ++fish[static_cast<std::size_t>(stock)];
+  for (std::string& note : SimilarNameNotes(ref.stockNames, kind)) data.notes.push_back(std::move(note));
+  for (std::string& note : FewFishNotes(ref.stockNames, fish, kind, "reference fish"))
+    data.notes.push_back(std::move(note));
+}
+
+int32_t FishWithoutGenotypes(const FishGenotypes& fish) {
+  const std::size_t C = fish.locusNames.size();
+  int32_t blank = 0;
+  for (int32_t f = 0; f < fish.Fish(); ++f) {
+    bool any = false;
+    for (std::size_t at = static_cast<std::size_t>(f) * C * 2; at < (static_cast<std::size_t>(f) + 1) * C * 2; ++at)
+      any = any || (at < fish.genotypes.size() && fish.genotypes[at] != 0);
+    blank += any ? 0 : 1;
+  }
+  return blank;
 }
 
 std::string ImportDescription(const std::string& layout, const std::string& referenceName,

@@ -9,6 +9,7 @@
 
 #include "core/log_buffer.h"
 #include "formats/fish_genotypes.h"
+#include "input/allele_coding.h"
 
 namespace mixora {
 
@@ -39,6 +40,21 @@ int32_t AllelePosition(std::vector<std::string>& alleles, const std::string& all
 // A locus at which no reference fish has an allele cannot tell stocks apart
 // and would fail the load's checks: it is left out of both sets, with a note.
 void DropLociWithoutAlleles(ImportedGenotypes& data);
+
+// For a mixture coded against the reference's allele lists, with
+// `strays[c]` counting the copies at locus c and those no reference fish
+// carries: "" when they are few, else the line of MiscodedAlleles, with the
+// reference's alleles as the codes expected. A locus no reference fish was
+// scored at is left out of the count: the import drops it whole.
+std::string MiscodedMixture(const FishGenotypes& reference, std::vector<LocusStray> strays);
+
+// "Info:" notes on the reference's stocks: names that may be one name
+// written two ways, and stocks of fewer than 10 fish. `kind` is the word
+// the layout uses for a stock ("collection").
+void NoteReferenceStocks(ImportedGenotypes& data, const std::string& kind);
+
+// How many fish are missing at every locus.
+int32_t FishWithoutGenotypes(const FishGenotypes& fish);
 
 // Characters that would split a name in the layouts written (blanks end a
 // stock or locus name, a comma ends a fish name) become "_".

@@ -125,6 +125,11 @@ struct MixtureData {
   std::vector<std::string> badNames;
   std::vector<int32_t> fishFlags;  // [F]
   std::string title;               // at most 99 characters
+  // The file the fish were read from and each fish's line in it (from 1),
+  // so a fish the checks leave out can be found. Empty when the mixture
+  // did not come from a file.
+  std::string file;
+  std::vector<int32_t> fishLines;  // [F]
 };
 
 struct CharacterBlock {

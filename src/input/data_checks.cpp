@@ -8,6 +8,8 @@
 
 #include "core/log_buffer.h"
 #include "core/lookups.h"
+#include "input/allele_coding.h"
+#include "input/stock_names.h"
 
 namespace mixora {
 
@@ -119,6 +121,34 @@ void LogStocksWithoutData(Control& control) {
                 NameAt(stocks.names, i).c_str(), NameAt(chars.names, k).c_str());
     }
   }
+}
+
+// Stock names that may be one name written two ways, and stocks of few
+// baseline fish. A count-only baseline does not say how many fish it
+// holds; the fish scored at a stock's best-scored character (half its gene
+// copies there, rounded up) is the number its frequencies rest on.
+void LogStockNotes(Control& control) {
+  const StockBlock& stocks = *control.stocks;
+  const CharacterBlock& chars = *control.characters;
+  const BaselineData& base = *control.baseline;
+  const std::size_t C = CountOf(base.charCount);
+  std::vector<std::string> names;
+  std::vector<int32_t> fish;
+  for (std::size_t i = 0; i < CountOf(stocks.count) && i < stocks.flags.size(); ++i) {
+    if (Excluded(stocks.flags, i)) continue;
+    names.push_back(NameAt(stocks.names, i));
+    const int s = FindValue(base.stockId, At(stocks.stockId, i));
+    int32_t best = 0;
+    for (std::size_t k = 0; s >= 0 && k < CountOf(chars.count) && k < chars.flags.size(); ++k) {
+      if (!TakesPart(chars.flags[k])) continue;
+      const int b = FindValue(base.charId, At(chars.charId, k));
+      if (b >= 0) best = std::max(best, (At(base.totals, static_cast<std::size_t>(s) * C + static_cast<std::size_t>(b)) + 1) / 2);
+    }
+    fish.push_back(best);
+  }
+  for (const std::string& note : SimilarNameNotes(names, "stock")) LogAppend(control.log, "%s", note.c_str());
+  for (const std::string& note : FewFishNotes(names, fish, "stock", "baseline fish at its best-scored character"))
+    LogAppend(control.log, "%s", note.c_str());
 }
 
 ErrorFlags CheckBaselineCharacters(Control& control) {
@@ -306,7 +336,10 @@ ErrorFlags CheckBaseline(Control& control) {
   ErrorFlags result = CheckBaselineStocks(control);
   result |= CheckBaselineCharacters(control);
   result |= CheckBaselineAlleles(control);
-  if (result == 0) LogStocksWithoutData(control);
+  if (result == 0) {
+    LogStocksWithoutData(control);
+    LogStockNotes(control);
+  }
   LogAppend(control.log, "\r\nBaseline check %s!!", result == 0 ? "SUCCEEDED" : "FAILED");
   return result;
 }
@@ -320,6 +353,33 @@ bool AlleleSeenInBaseline(const Control& control, int column, int position) {
   int b = FindValue(control.baseline->charId, id);
   return SeenInStocks(*control.baseline, UsableBaselineStocks(control), b, position);
 }
+
+namespace {
+
+// The one-line account of a mixture whose alleles look coded otherwise than
+// the baseline's, or "" (see MiscodedAlleles).
+std::string MiscodedColumns(const MixtureData& mix, const CharacterBlock& chars,
+                            const std::vector<int>& columnChar, const std::vector<std::vector<bool>>& seen) {
+  const std::size_t F = CountOf(mix.fishCount), C = CountOf(mix.charCount);
+  std::vector<LocusStray> strays(C);
+  for (std::size_t i = 0; i < C; ++i) {
+    if (columnChar[i] < 0) continue;
+    strays[i].locus = NameAt(chars.names, static_cast<std::size_t>(columnChar[i]));
+    for (std::size_t p = 0; p < seen[i].size(); ++p)
+      if (seen[i][p]) strays[i].expectedCodes.push_back(std::to_string(p + 1));
+    for (std::size_t f = 0; f < F; ++f)
+      for (int j = 0; j < 2; ++j) {
+        const int32_t allele = mix.genotypes[(f * C + i) * 2 + static_cast<std::size_t>(j)];
+        if (allele == 0) continue;
+        const bool known = allele > 0 && static_cast<std::size_t>(allele) <= seen[i].size() &&
+                           seen[i][static_cast<std::size_t>(allele - 1)];
+        CountCopy(strays[i], std::to_string(allele), known);
+      }
+  }
+  return MiscodedAlleles(std::move(strays));
+}
+
+}  // namespace
 
 ErrorFlags CheckMixture(Control& control) {
   if (!HasMembers(control)) return kErrFatal;
@@ -367,6 +427,15 @@ ErrorFlags CheckMixture(Control& control) {
   mix.fishFlags.resize(F, 0);
   mix.fishNames.resize(F);
   if (mix.genotypes.size() < F * C * 2) mix.genotypes.resize(F * C * 2, 0);
+  const std::string file = mix.file.empty() ? GetField(settings.MixtureFile) : mix.file;
+  // Alleles coded otherwise than the baseline's would all be erased below,
+  // each with a line of its own; one message says what went wrong instead.
+  const std::string miscoded = MiscodedColumns(mix, chars, columnChar, seen);
+  if (!miscoded.empty()) {
+    LogAppend(log, "%s: %s", file.c_str(), miscoded.c_str());
+    LogAppend(log, "\r\nMixture check FAILED!!");
+    return kErrAlleleNotSeen;
+  }
   ErrorFlags result = 0;
   for (std::size_t f = 0; f < F; ++f) {
     int32_t& fishFlags = mix.fishFlags[f];
@@ -394,12 +463,18 @@ ErrorFlags CheckMixture(Control& control) {
       if (slot[0] == 0 && slot[1] == 0) ++missing;
       present += here;
     }
+    // A fish with nothing scored tells nothing about the mixture: it stays
+    // out of the run as a fish with too many missing loci does, and the
+    // load goes on.
     if (present == 0) {
       fishFlags |= kItemNoAlleles;
-      result |= kErrNoAlleles;
-      LogAppend(log, "Fish %s: no alleles present", fishName);
-    }
-    if (missing > settings.MaxMissingLoci) {
+      const int32_t line = At(mix.fishLines, f);
+      if (line > 0)
+        LogAppend(log, "Info: Fish %s (%s, line %d): no alleles present; left out of the run", fishName,
+                  file.c_str(), line);
+      else
+        LogAppend(log, "Info: Fish %s: no alleles present; left out of the run", fishName);
+    } else if (missing > settings.MaxMissingLoci) {
       fishFlags |= kItemMissingLoci;
       result |= kErrMissingLociExceeded;
       LogAppend(log, "Info: Fish %s: more than %d missing loci (%d)", fishName, settings.MaxMissingLoci,

@@ -33,11 +33,15 @@ ErrorFlags CheckControlCounts(Control& control);
 // "FAILED!!". Needs SumBaselineTotals to have run.
 ErrorFlags CheckBaseline(Control& control);
 
-// Checks every fish of a loaded, resolved mixture against the baseline:
-// alleles no usable stock shows are erased (DropFish off) or exclude the fish
-// (DropFish on), fish without alleles and fish with too many missing loci are
-// flagged, and duplicate fish are reported. The result holds the fish bits
-// 0x8, 0x10 and 0x20; the check fails only on 0x10 or 0x20.
+// Checks every fish of a loaded, resolved mixture against the baseline.
+// When more than a few of the scored gene copies are alleles no usable stock
+// shows (see MiscodedAlleles), it logs one line naming the file and the
+// loci worst hit and fails with 0x10 at once. Otherwise such alleles are
+// erased (DropFish off) or exclude the fish (DropFish on, 0x10), fish
+// without alleles and fish with too many missing loci are flagged, logged
+// as "Info:" (with file and line when known) and left out of the run, and
+// duplicate fish are reported. The result holds the bits 0x8 and 0x10; the
+// check fails only on 0x10.
 ErrorFlags CheckMixture(Control& control);
 
 // Whether any stock in use that the baseline holds has a non-zero count of

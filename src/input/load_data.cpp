@@ -57,6 +57,36 @@ int ConvertGenepop(Control& control, const std::string& mixtureIn) {
   return ConvertGenepopLabel(baselinePath, mixtureIn, baselineOut, mixtureOut, "", control.log);
 }
 
+// A label mixture is read from its converted copy, but a fish the checks
+// name must be found in the file the user wrote. The copy keeps the fish in
+// order, so the n-th individual of one is the n-th of the other; when the
+// names do not pair up the copy's lines stand.
+void PointFishAtLabelFile(const std::string& path, MixtureData& mixture) {
+  TextFile file;
+  int badLine = 0;
+  std::string message;
+  if (ReadTextFile(path, file, badLine, message) != TextFileStatus::kOk) return;
+  std::vector<int32_t> lines;
+  bool inSamples = false;
+  for (std::size_t i = 0; i < file.lines.size(); ++i) {
+    const std::string trimmed = TrimLine(file.lines[i]);
+    if (trimmed.empty() || trimmed[0] == '\\') continue;
+    if (IsPopLine(trimmed)) {
+      inSamples = true;
+      continue;
+    }
+    if (!inSamples) continue;
+    const std::size_t comma = trimmed.find(',');
+    if (comma == std::string::npos || lines.size() >= mixture.fishNames.size() ||
+        TrimLine(trimmed.substr(0, comma)) != mixture.fishNames[lines.size()])
+      return;
+    lines.push_back(static_cast<int32_t>(i) + 1);
+  }
+  if (lines.size() != mixture.fishNames.size()) return;
+  mixture.file = path;
+  mixture.fishLines = std::move(lines);
+}
+
 }  // namespace
 
 ErrorFlags LoadBaseline(Control& control) {
@@ -113,9 +143,11 @@ ErrorFlags LoadMixture(Control& control) {
         break;
       }
       result = ReadGenepopMixture(GenepopOutputName(path), mixture, control.log);
-      if (result == 0)
+      if (result == 0) {
+        PointFishAtLabelFile(path, mixture);
         result = ResolveMixtureCharacters(mixture, *control.characters, control.log,
                                           kMixtureGenepopLabel);
+      }
       break;
     default:
       mixture = MixtureData{};

@@ -260,6 +260,7 @@ ErrorFlags ReadSpamMixture(const std::string& path, MixtureData& mixture, LogBuf
     mixture.genotypes.assign(F * C * 2, 0);
     mixture.fishFlags.assign(F, 0);
     mixture.fishNames.reserve(F);
+    mixture.file = path;
     std::size_t f = 0;
     int32_t secondCount = 0;
     std::vector<int32_t> unused;
@@ -270,6 +271,7 @@ ErrorFlags ReadSpamMixture(const std::string& path, MixtureData& mixture, LogBuf
       std::span<int32_t> pairs(mixture.genotypes.data() + f * C * 2, C * 2);
       ParseSpamGenotypeLine(trimmed, secondCount, unused, pairs, name, false);
       mixture.fishNames.push_back(name);
+      mixture.fishLines.push_back(static_cast<int32_t>(i) + 1);
       ++f;
     }
   } catch (const std::bad_alloc&) {
@@ -332,6 +334,7 @@ ErrorFlags ReadGenepopMixture(const std::string& path, MixtureData& mixture, Log
     mixture.genotypes.assign(F * C * 2, 0);
     mixture.fishFlags.assign(F, 0);
     mixture.fishNames.reserve(F);
+    mixture.file = path;
 
     // Second pass: names and codes; a "POP" line marks the next fish as the
     // first of a new sample, and the very first fish always is.
@@ -356,6 +359,7 @@ ErrorFlags ReadGenepopMixture(const std::string& path, MixtureData& mixture, Log
       if (f == F) break;
       std::size_t comma = trimmed.find(',');
       mixture.fishNames.push_back(GenepopName(trimmed, comma));
+      mixture.fishLines.push_back(static_cast<int32_t>(i) + 1);
       if (firstOfSample) mixture.fishFlags[f] |= kItemFirstOfSample;
       firstOfSample = false;
       ErrorFlags flags = 0;

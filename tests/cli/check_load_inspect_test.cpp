@@ -206,15 +206,35 @@ TEST(LoadCommand, OutputsNeverReplaceTheRunsInputs) {
 }
 
 TEST(LoadCommand, MixtureThatFailsItsCheckWritesNoRunControlFile) {
+  // No stock shows allele 4 of LocA any more, and DropFish leaves out the
+  // fish carrying it instead of erasing the allele: the check fails.
+  Scratch scratch("rcf");
+  std::ofstream(scratch.path() / "small_baseline.bse", std::ios::binary)
+      << "# 11 Upper\r\nLocA 5 3 0 0\r\nLocB 4 4 2\r\n# 12 Middle\r\nLocA 1 6 3 0\r\nLocB 0 5 5\r\n"
+         "# 13 Lower\r\nLocA 0 1 4 0\r\nLocB 6 2 2\r\n";
+  std::string control = ReadFileBytes(scratch.path() / "small.tcf");
+  control.insert(control.find("Species"), "DropFish = T\r\n");
+  std::ofstream(scratch.path() / "small.tcf", std::ios::binary) << control;
+  CliResult result = RunCli(scratch.path(), {"load", "small.tcf"});
+  EXPECT_NE(result.exitCode, 0);
+  EXPECT_TRUE(Contains(result.out, "\nFish b1: Char LocA, Al 4 not seen\n")) << result.out;
+  EXPECT_TRUE(Contains(result.out, "\nMixture check FAILED!!\n"));
+  EXPECT_EQ(result.LastErrorLine(), "mixora: small_mixture.gen: mixture check failed: Allele not seen in baseline");
+  EXPECT_FALSE(fs::exists(scratch.path() / "out" / "small.rcf"));
+  EXPECT_TRUE(fs::exists(scratch.path() / "small.log"));
+}
+
+TEST(LoadCommand, FishWithNothingScoredIsLeftOutAndTheRunWritten) {
   Scratch scratch("rcf");
   std::ofstream(scratch.path() / "small_mixture.gen", std::ios::app) << "c2 , 0000 0000\r\n";
   CliResult result = RunCli(scratch.path(), {"load", "small.tcf"});
-  EXPECT_NE(result.exitCode, 0);
-  EXPECT_TRUE(Contains(result.out, "\nFish c2: no alleles present\n")) << result.out;
-  EXPECT_TRUE(Contains(result.out, "\nMixture check FAILED!!\n"));
-  EXPECT_EQ(result.LastErrorLine(), "mixora: small_mixture.gen: mixture check failed: No alleles present in line");
-  EXPECT_FALSE(fs::exists(scratch.path() / "out" / "small.rcf"));
-  EXPECT_TRUE(fs::exists(scratch.path() / "small.log"));
+  EXPECT_EQ(result.exitCode, 0) << result.err;
+  EXPECT_TRUE(Contains(result.out, "\nInfo: Fish c2 (small_mixture.gen, line 12): no alleles present; left out of "
+                                   "the run\n"))
+      << result.out;
+  EXPECT_TRUE(Contains(result.out, "\nMixture check SUCCEEDED!!\n"));
+  EXPECT_TRUE(Contains(result.out, "Bad fish:               1\n")) << result.out;
+  EXPECT_TRUE(fs::exists(scratch.path() / "out" / "small.rcf"));
 }
 
 TEST(InspectCommand, FilesThatAreNoRunControlFileAreRefused) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -113,6 +114,106 @@ TEST(GenotypeTableImport, RefusalsNameTheFileTheLineAndTheProblem) {
     EXPECT_EQ(ImportGenotypeTables(path, "", data, error), 0) << c.what;
     EXPECT_NE(error.find(path), std::string::npos) << c.what << ": " << error;
     EXPECT_NE(error.find(c.expected), std::string::npos) << c.what << ": " << error;
+  }
+}
+
+// A mixture written in other codes than its reference (letters against
+// numbers) would come out almost all missing; the import stops instead.
+TEST(ImportedMixture, AllelesInOtherCodesThanTheReferenceAreRefusedInOneMessage) {
+  ScratchFolder folder;
+  std::string table = "sample_type,repunit,collection,indiv,L1,L1.1,L2,L2.1\n";
+  for (int f = 1; f <= 4; ++f)
+    table += "reference,R,Deer_Cr,r" + std::to_string(f) + "," + std::to_string(f) + ",1,2," + std::to_string(f) + "\n";
+  for (int f = 1; f <= 4; ++f) table += "mixture,NA,M,m" + std::to_string(f) + ",A,C,G,T\n";
+  WriteFile(folder / "letters.csv", table);
+  WriteFile(folder / "ref.gen", "Reference\nL1, L2\nPOP\nr1 , 0101 0102\nr2 , 0202 0102\n");
+  WriteFile(folder / "mix.gen", "Mixture\nL1, L2\nPOP\nm1 , 101101 102101\nm2 , 102102 101102\n"
+                                "m3 , 101102 102102\n");
+  struct Case {
+    const char* what;
+    int (*import)(const std::string&, const std::string&, ImportedGenotypes&, std::string&);
+    std::string reference, mixture, expected;
+  } cases[] = {
+      {"table",
+       [](const std::string& r, const std::string& m, ImportedGenotypes& d, std::string& e) {
+         return ImportGenotypeTables(r, m, d, e);
+       },
+       folder / "letters.csv", folder / "letters.csv",
+       ": 16 of the 16 scored gene copies (100.0%) are alleles the baseline never shows; worst hit: "
+       "locus L1 (8 copies, codes seen A, C, baseline codes 1, 2, 3, 4), "
+       "locus L2 (8 copies, codes seen G, T, baseline codes 1, 2, 3, 4); "
+       "write the mixture's alleles in the baseline's codes"},
+      {"Genepop",
+       [](const std::string& r, const std::string& m, ImportedGenotypes& d, std::string& e) {
+         return ImportStandardGenepop(r, m, "", d, e);
+       },
+       folder / "ref.gen", folder / "mix.gen",
+       ": 12 of the 12 scored gene copies (100.0%) are alleles the baseline never shows; worst hit: "
+       "locus L1 (6 copies, codes seen 101, 102, baseline codes 1, 2), "
+       "locus L2 (6 copies, codes seen 101, 102, baseline codes 1, 2)"},
+  };
+  for (const Case& c : cases) {
+    ImportedGenotypes data;
+    std::string error;
+    EXPECT_EQ(c.import(c.reference, c.mixture, data, error), 0) << c.what;
+    EXPECT_EQ(error.find(c.mixture + c.expected), 0u) << c.what << ": " << error;
+    for (const std::string& note : data.notes) EXPECT_EQ(note.find("written as missing"), std::string::npos) << note;
+  }
+  auto result = testing_support::RunCli(folder.path(), {"import", "--reference", folder / "letters.csv", "--mixture",
+                                                        folder / "letters.csv", "--control", folder / "run.tcf"});
+  EXPECT_NE(result.exitCode, 0);
+  EXPECT_NE(result.err.find("import failed: " + (folder / "letters.csv") + ": 16 of the 16"), std::string::npos)
+      << result.err;
+  EXPECT_FALSE(std::filesystem::exists(folder / "run.tcf"));
+}
+
+// A locus only the mixture was scored at is dropped whole; its copies are no
+// sign of a mixture written in other codes.
+TEST(ImportedMixture, LocusNoReferenceFishWasScoredAtIsNoSignOfOtherCodes) {
+  ScratchFolder folder;
+  std::string table = "sample_type,repunit,collection,indiv,L1,L1.1,L9,L9.1\n";
+  for (int f = 1; f <= 4; ++f) table += "reference,R,Deer_Cr,r" + std::to_string(f) + ",1,2,NA,NA\n";
+  for (int f = 1; f <= 8; ++f) table += "mixture,NA,M,m" + std::to_string(f) + ",1,1,7,8\n";
+  WriteFile(folder / "table.csv", table);
+  ImportedGenotypes data;
+  std::string error;
+  ASSERT_EQ(ImportGenotypeTables(folder / "table.csv", folder / "table.csv", data, error), 1) << error;
+  DropLociWithoutAlleles(data);
+  EXPECT_EQ(data.mixture.locusNames, (std::vector<std::string>{"L1"}));
+}
+
+// A relabelled collection, collections of few fish and mixture fish with
+// nothing scored: the import says so, writes the files, and check and load
+// leave the blank fish out by name, file and line.
+TEST(ImportCommand, ToldOfLikelyTyposSmallCollectionsAndBlankFish) {
+  ScratchFolder folder;
+  std::string table = "sample_type,repunit,collection,indiv,L1,L1.1,L2,L2.1\n";
+  for (int f = 1; f <= 12; ++f)
+    table += "reference,R,Butte_Cr_fa,b" + std::to_string(f) + "," + std::to_string(f % 3 + 1) + ",1,2,2\n";
+  for (int f = 1; f <= 3; ++f) table += "reference,R,Butte_Cr_Fa,t" + std::to_string(f) + ",1,2,1,1\n";
+  table += "mixture,NA,M,m1,1,2,1,2\nmixture,NA,M,blank,NA,NA,,\nmixture,NA,M,m3,2,2,2,1\n";
+  WriteFile(folder / "fish.csv", table);
+  auto result = testing_support::RunCli(folder.path(), {"import", "--reference", folder / "fish.csv", "--mixture",
+                                                        folder / "fish.csv", "--control", folder / "run.tcf"});
+  ASSERT_EQ(result.exitCode, 0) << result.err;
+  const std::string told = result.out + result.err;
+  for (const char* line :
+       {"Info: collection names Butte_Cr_fa and Butte_Cr_Fa differ only in case; if they are one collection, write "
+        "its name the same way everywhere",
+        "Info: collection Butte_Cr_Fa has 3 reference fish, fewer than 10; its allele frequencies rest on few fish",
+        "Mixture fish written with no genotypes: 1"})
+    EXPECT_NE(told.find(line), std::string::npos) << line << "\n" << told;
+
+  for (const char* command : {"check", "load"}) {
+    auto run = testing_support::RunCli(folder.path(), {command, folder / "run.tcf", "--overwrite"});
+    EXPECT_EQ(run.exitCode, 0) << command << run.out << run.err;
+    const std::string all = run.out + run.err;
+    EXPECT_NE(all.find("Info: Fish blank (" + (folder / "fish_Mixora.mix") + ", line 6): no alleles present; left "
+                       "out of the run"),
+              std::string::npos)
+        << command << all;
+    EXPECT_NE(all.find("Info: stock names Butte_Cr_fa and Butte_Cr_Fa differ only in case"), std::string::npos)
+        << command << all;
   }
 }
 

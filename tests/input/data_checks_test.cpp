@@ -257,6 +257,34 @@ TEST(CheckBaseline, CharacterNoUsableStockShowsIsReportedPerPosition) {
   }
 }
 
+TEST(CheckBaseline, LikelyMisspeltStocksAndStocksOfFewFishAreToldAsInfo) {
+  // Butte_Cr_Fa is Butte_Cr_fa relabelled: two fish at its best-scored
+  // character (three copies there count as two fish). South has nine.
+  DataScratch scratch;
+  Control control;
+  testing::MakeControl(control, {{1, 4, "LocA"}, {2, 4, "LocB"}},
+                       {{10, 1, "Butte_Cr_fa"}, {20, 1, "Butte_Cr_Fa"}, {30, 1, "South"}, {40, 1, "Mill_Cr_sp"},
+                        {50, 1, "Mill_Cr_s", true}},
+                       {{1, 1, "Upper"}});
+  LoadBaselineInto(control, scratch.Write("b.bse", "#10 A\nLocA 10 10\nLocB 20\n#20 B\nLocA 2 1\nLocB 2\n"
+                                                   "#30 C\nLocA 9 9\nLocB 0 0 9\n#40 D\nLocA 30\nLocB 30\n"
+                                                   "#50 E\nLocA 1\nLocB 1\n"),
+                   kBaselineSpam);
+  EXPECT_EQ(CheckBaseline(control), 0u) << control.log.text;
+  const std::vector<std::string> told = {
+      "Info: stock names Butte_Cr_fa and Butte_Cr_Fa differ only in case; if they are one stock, write its name the "
+      "same way everywhere",
+      "Info: stock Butte_Cr_Fa has 2 baseline fish at its best-scored character, fewer than 10; its allele "
+      "frequencies rest on few fish",
+      "Info: stock South has 9 baseline fish at its best-scored character, fewer than 10; its allele frequencies "
+      "rest on few fish",
+  };
+  for (const std::string& line : told) EXPECT_EQ(Occurrences(control.log.text, line + "\r\n"), 1) << control.log.text;
+  // Nothing about the stock left out, nor about the stocks of enough fish.
+  EXPECT_EQ(Occurrences(control.log.text, "Info: stock"), 3) << control.log.text;
+  EXPECT_TRUE(Contains(control.log.text, "\r\nBaseline check SUCCEEDED!!\r\n"));
+}
+
 class MixtureCheck : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -326,16 +354,84 @@ TEST_F(MixtureCheck, UnseenAlleleIsErasedOrExcludesTheFish) {
   }
 }
 
-TEST_F(MixtureCheck, FishLeftWithoutAllelesFailsTheCheck) {
-  // Every allele of the first fish is beyond what the baseline shows; the
-  // second fish has nothing scored at all.
-  LoadMixtureInto(control, scratch.Write("m.mix", "000011 000011 00000011\n000000 000000 00000000\n010000 001000 00001000\n"),
-                  kMixtureSpam);
-  EXPECT_EQ(CheckMixture(control), kErrNoAlleles) << control.log.text;
-  EXPECT_EQ(control.mixture->fishFlags, (Words{kItemNoAlleles, kItemNoAlleles, 0}));
-  EXPECT_EQ(Occurrences(control.log.text, "Info: Fish Fish 1: Char "), 6);
-  EXPECT_TRUE(Contains(control.log.text, "\r\nFish Fish 1: no alleles present\r\nFish Fish 2: no alleles present\r\n"));
-  EXPECT_TRUE(Contains(control.log.text, "\r\nMixture check FAILED!!\r\n"));
+TEST_F(MixtureCheck, FishWithoutAllelesIsLeftOutNamedByFileAndLine) {
+  // In the digit layout every allele of the first fish is beyond what the
+  // baseline shows, so it is left with none; the blank fish has nothing
+  // scored at all. Neither may stop the load of the others.
+  struct Case {
+    const char* name;
+    std::string text;
+    int32_t format;
+    Words fishFlags;
+    std::vector<std::string> lines;  // with %s for the file
+  } cases[] = {
+      {"digits", "\\ two fish without alleles\n000011 000011 00000011\n000000 000000 00000000\n010000 001000 00001000\n",
+       kMixtureSpam, {kItemNoAlleles, kItemNoAlleles, 0},
+       {"Info: Fish Fish 1 (%s, line 2): no alleles present; left out of the run",
+        "Info: Fish Fish 2 (%s, line 3): no alleles present; left out of the run"}},
+      {"Genepop", "Title\nLocA, LocB, LocC\nPOP\nF1, 0102 0101 0303\n\nBlank , 0000 0000 0000\nF3, 0201 0203 0101\n",
+       kMixtureGenepop, {kItemFirstOfSample, kItemNoAlleles, 0},
+       {"Info: Fish Blank (%s, line 6): no alleles present; left out of the run"}},
+  };
+  for (const Case& c : cases) {
+    testing::MakeFixtureControl(control);
+    LoadBaselineInto(control, DataFixture("baseline/spam.bse"), kBaselineSpam);
+    ASSERT_EQ(CheckBaseline(control), 0u);
+    const std::string path = scratch.Write("m.mix", c.text);
+    LoadMixtureInto(control, path, c.format);
+    control.settings->MaxMissingLoci = 1;
+    control.log.text.clear();
+    EXPECT_EQ(CheckMixture(control), 0u) << c.name << control.log.text;
+    EXPECT_EQ(control.mixture->fishFlags, c.fishFlags) << c.name;
+    for (std::string line : c.lines) {
+      line.replace(line.find("%s"), 2, path);
+      EXPECT_EQ(Occurrences(control.log.text, line + "\r\n"), 1) << c.name << control.log.text;
+    }
+    // Left out as a fish, not also as a fish with too many missing loci.
+    EXPECT_FALSE(Contains(control.log.text, "missing loci")) << c.name << control.log.text;
+    EXPECT_TRUE(Contains(control.log.text, "\r\nMixture check SUCCEEDED!!\r\n")) << c.name;
+  }
+}
+
+TEST_F(MixtureCheck, MixtureCodedOtherwiseThanTheBaselineFailsInOneLine) {
+  // Each stray fish carries six copies the baseline never shows (positions
+  // beyond its lists); each good fish three copies it does.
+  const std::string stray = "000011 000011 00000011\n", good = "010000 001000 00001000\n";
+  struct Case {
+    int strays, goods;
+    bool fails;
+  } cases[] = {
+      {2, 0, true},    // 12 of 12 copies
+      {1, 0, false},   // 6 of 6: too few copies to be more than stray alleles
+      {2, 80, false},  // 12 of 252: 4.8%
+      {2, 70, true},   // 12 of 222: 5.4%
+  };
+  for (const Case& c : cases) {
+    std::string text;
+    for (int f = 0; f < c.strays; ++f) text += stray;
+    for (int f = 0; f < c.goods; ++f) text += good;
+    testing::MakeFixtureControl(control);
+    LoadBaselineInto(control, DataFixture("baseline/spam.bse"), kBaselineSpam);
+    ASSERT_EQ(CheckBaseline(control), 0u);
+    const std::string path = scratch.Write("m.mix", text);
+    LoadMixtureInto(control, path, kMixtureSpam);
+    control.log.text.clear();
+    const std::string what = std::to_string(c.strays) + " strays, " + std::to_string(c.goods) + " good";
+    EXPECT_EQ(CheckMixture(control), c.fails ? kErrAlleleNotSeen : 0u) << what << control.log.text;
+    EXPECT_EQ(Occurrences(control.log.text, " scored gene copies ("), c.fails ? 1 : 0) << what;
+    EXPECT_EQ(Contains(control.log.text, "Info: Fish "), !c.fails) << what;
+    EXPECT_TRUE(Contains(control.log.text, c.fails ? "Mixture check FAILED!!" : "Mixture check SUCCEEDED!!")) << what;
+  }
+  // The line names the file, the share, the loci worst hit with the codes
+  // seen there and the baseline's, and what to do.
+  EXPECT_TRUE(Contains(control.log.text,
+                       "\r\n" + scratch.Path("m.mix") +
+                           ": 12 of the 222 scored gene copies (5.4%) are alleles the baseline never shows; worst hit: "
+                           "locus LocA (4 copies, codes seen 5, 6, baseline codes 1, 2, 3, 4), "
+                           "locus LocB (4 copies, codes seen 5, 6, baseline codes 1, 2, 3), "
+                           "locus LocC (4 copies, codes seen 7, 8, baseline codes 1, 2, 3, 4, 5); "
+                           "write the mixture's alleles in the baseline's codes\r\n"))
+      << control.log.text;
 }
 
 TEST_F(MixtureCheck, GenepopDuplicatesAreReportedWithinASampleOnly) {

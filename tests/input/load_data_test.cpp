@@ -131,6 +131,30 @@ TEST(LoadData, GenepopLabelFilesAreConvertedBesideThemAndRead) {
   EXPECT_EQ(control.mixture->genotypes, (Words{1, 2, 2, 2, 2, 2, 1, 1}));
 }
 
+// A fish with nothing scored is named by its line in the label file the user
+// wrote (comments and blank lines included), not in the converted copy.
+TEST(LoadData, BlankLabelMixtureFishIsNamedByItsLineInTheFileWritten) {
+  DataScratch scratch;
+  scratch.Write("base.gen", "Label test baseline\nLocA\nLocB\nPOP 10\nN1, 0101 0202\nN2, 0103 0202\nPOP 20\nM1, 0303 0102\n");
+  scratch.Write("mix.gen", "Label test mixture\nLocA\nLocB\n\nPOP\nx1, 0103 0202\n\\ scored later\n\nblank , 0000 0000\n"
+                           "x2, 0303 0101\n");
+  scratch.Write("run.tcf",
+                "MIXORA\nTitle = Label run\nBaselineFile = base.gen\nMixtureFile = mix.gen\nSpecies = Testfish\n"
+                "NumberOfStocks = 2\nNumberOfChars = 2\nLevels = 1\nNumberOfChains = 2\nNumberOfReps = 100\n"
+                "Seed1 = 1\nSeed2 = 2\nStartStock = 10\n\nChars =\n001 02 T LocA\n002 02 T LocB\n\n"
+                "Stocks =\n010 01  N2\n020 01  M1\n\nGroups =\n  1   1  All\n");
+  Control control;
+  LoadControl(control, scratch.Path("run.tcf"));
+  ASSERT_EQ(LoadBaseline(control), 0u) << control.log.text;
+  ASSERT_EQ(CheckBaseline(control), 0u) << control.log.text;
+  ASSERT_EQ(LoadMixture(control), 0u) << control.log.text;
+  EXPECT_EQ(CheckMixture(control), 0u) << control.log.text;
+  EXPECT_TRUE(Contains(control.log.text, "Info: Fish blank (" + scratch.Path("mix.gen") +
+                                             ", line 9): no alleles present; left out of the run\r\n"))
+      << control.log.text;
+  EXPECT_EQ(control.mixture->fishFlags[1], kItemNoAlleles);
+}
+
 // The converted baseline is written beside its input under the "_Mixora"
 // name; a control file that bears that very name must not be written over.
 TEST(LoadData, GenepopConversionNeverReplacesTheControlFile) {

@@ -146,6 +146,37 @@ class ToolWindowsTest : public QObject {
     }
   }
 
+  // The window shows the check's own lines: a fish with nothing scored is
+  // left out by name, file and line, a stock name written two ways is told,
+  // and neither keeps the run from being written.
+  void loadWindowTellsFishLeftOutAndLikelyMisspeltStocks() {
+    const fs::path folder = CopyExample("gui_load_notes");
+    std::string control = ReadBytes(folder / "tavrin.tcf");
+    control.replace(control.find("Arlo_Slough"), 11, "KESH_Creek");
+    std::ofstream(folder / "tavrin.tcf", std::ios::binary) << control;
+    std::string mixture = ReadBytes(folder / "tavrin_mixture.gen");
+    const std::size_t fish = mixture.find("TF25-1-001 ,");
+    mixture.replace(fish, mixture.find('\r', fish) - fish,
+                    "TF25-1-001 , 000000 000000 000000 000000 000000 000000 000000 000000 000000 000000");
+    std::ofstream(folder / "tavrin_mixture.gen", std::ios::binary) << mixture;
+
+    QStringList messages;
+    Interaction ui = Recording(messages);
+    ScriptedPickers pickers;
+    LoadWorkflowDialog dialog(nullptr, ui, Q(folder / "tavrin.tcf"));
+    dialog.load();
+    dialog.loadBaseline();
+    QVERIFY(dialog.panes()->logText().contains(
+        "Info: stock names Kesh_Creek and KESH_Creek differ only in case; if they are one stock, write its name "
+        "the same way everywhere"));
+    dialog.loadMixture();
+    const QString left = "Info: Fish TF25-1-001 (" + Q(folder / "tavrin_mixture.gen") +
+                         ", line 4): no alleles present; left out of the run";
+    QVERIFY2(dialog.panes()->logText().contains(left), qPrintable(dialog.panes()->logText().right(600)));
+    QVERIFY(dialog.panes()->logText().contains("Mixture check SUCCEEDED!!"));
+    QVERIFY(dialog.button("Convert")->isEnabled());
+  }
+
   void loadWindowWithoutAPathAsksForTheFileAndHandsOnToTheConversionWindow() {
     const fs::path folder = CopyExample("gui_load_nopath");
     QStringList messages;
