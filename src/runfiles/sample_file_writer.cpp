@@ -372,7 +372,7 @@ int ResumeSampleFile(SampleFileWriter& w, uint32_t recordsToKeep, int64_t pendin
   }
   if (TruncateAt(w.file, keptEnd) == 0 ||
       WriteSampleHeader(w.file, w.valuesPerRecord, w.thinning, recordsToKeep, w.capacity,
-                        w.elementSize) == 0) {
+                        w.elementSize, w.inputsTag) == 0) {
     error = "Cannot write " + w.path;
     return 0;
   }
