@@ -9,6 +9,7 @@
 #include "runfiles/run_control_reader.h"
 #include "runfiles/run_file_names.h"
 #include "sampler/chain_inputs.h"
+#include "sampler/chain_lock.h"
 #include "run_file_argument.h"
 #include "stop_signals.h"
 
@@ -113,6 +114,23 @@ std::vector<std::string> MissingSampleFiles(const RunRecord& run, bool compositi
 }
 
 bool ReportMissingSampleFiles(const RunRecord& run, bool compositions, bool assignments) {
+  // A chain that a process runs now is writing its files: what they hold is
+  // not its answer yet, and a block half written would read as damage.
+  std::string running;
+  int runningCount = 0;
+  for (int c = 0; c < run.settings.NumberOfChains; ++c) {
+    if (!ChainLockHeld(ChainLockPath(BuildRunFileName(run, c, kNoReport, kNoGroup, kExtRestart))))
+      continue;
+    running += (running.empty() ? "" : ", ") + std::to_string(c + 1);
+    ++runningCount;
+  }
+  if (runningCount > 0) {
+    PrintError(MixtureLabel(run) + ": chain" + (runningCount == 1 ? " " : "s ") + running +
+               (runningCount == 1 ? " is" : " are") +
+               " still running (a process holds the lock); report once the chains have stopped "
+               "(`mixora status` shows where they stand), or stop them first");
+    return false;
+  }
   const std::vector<std::string> missing = MissingSampleFiles(run, compositions, assignments);
   if (missing.empty()) {
     // Samples of other inputs would be reported as this run's answer.

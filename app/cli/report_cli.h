@@ -32,9 +32,10 @@ std::unique_ptr<RunRecord> OpenMixture(const std::string& rcfPath, int p, const 
 std::vector<std::string> MissingSampleFiles(const RunRecord& run, bool compositions,
                                             bool assignments);
 
-// Prints the missing files as one error naming the run, or else the first
-// chain file computed from other inputs than the run control file holds now
-// (or owned by another one); returns true when there is neither.
+// Prints, as one error naming the run, the chains a process runs now, or
+// else the missing files, or else the first chain file computed from other
+// inputs than the run control file holds now (or owned by another one);
+// returns true when there is none of these.
 bool ReportMissingSampleFiles(const RunRecord& run, bool compositions, bool assignments);
 
 // "mixture 2 (Coho_POP_02)" for messages.
