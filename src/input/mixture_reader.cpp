@@ -174,9 +174,16 @@ int32_t ClassifyMixtureFile(const std::string& path) {
   int first = FirstDataLine(file);
   if (first < 0) return kMixtureUnknown;
   std::string line = TrimLine(file.lines[static_cast<std::size_t>(first)]);
-  bool hasLetter = std::any_of(line.begin(), line.end(),
-                               [](char c) { return std::isalpha(static_cast<unsigned char>(c)); });
-  if (!hasLetter) return kMixtureSpam;
+  bool hasLetter = std::any_of(line.begin(), line.end(), [](char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+  });
+  if (!hasLetter) {
+    // A Genepop title may be digits alone ("2025"); its POP lines still
+    // tell the layout, and digit-string lines never begin with "POP".
+    for (std::size_t i = static_cast<std::size_t>(first) + 1; i < file.lines.size(); ++i)
+      if (IsPopLine(TrimLine(file.lines[i]))) return kMixtureGenepop;
+    return kMixtureSpam;
+  }
   if (StartsWithNoCase(line, "Label")) return kMixtureGenepopLabel;
   return kMixtureGenepop;
 }

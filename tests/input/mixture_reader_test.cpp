@@ -16,7 +16,7 @@ using testing::DataScratch;
 
 using Pairs = std::vector<int32_t>;
 
-TEST(ClassifyMixtureFile, TellsLayoutFromFirstDataLine) {
+TEST(ClassifyMixtureFile, TellsLayoutFromTheFile) {
   DataScratch scratch;
   struct Case {
     std::string path;
@@ -27,6 +27,10 @@ TEST(ClassifyMixtureFile, TellsLayoutFromFirstDataLine) {
       {DataFixture("mixture/genepop_loci_per_line.mix"), kMixtureGenepop},
       {scratch.Write("label.mix", "label mixture\nLoc1\nPOP\n"), kMixtureGenepopLabel},
       {scratch.Write("digits.mix", "\\ comment with letters\n2000 0110\n"), kMixtureSpam},
+      // A Genepop title of digits alone is told by the file's POP lines.
+      {scratch.Write("year.mix", "2025\nLoc1\nPop\nF1, 0102\n"), kMixtureGenepop},
+      {scratch.Write("year_pop_first.mix", "2025\nLoc1, Loc2\nPOP 2025, Vial\nF1, 0102 0101\n"),
+       kMixtureGenepop},
       {scratch.Path("missing.mix"), kFormatNotFound},
       {scratch.Write("empty.mix", "\n\n"), kMixtureUnknown},
       {scratch.Write("junk.mix", std::string("0100 0010\x01\n", 11)), kMixtureUnknown},
