@@ -167,6 +167,50 @@ TEST_F(CliStopResume, StoppedRunResumedAndReportedHasTheFilesOfAnUninterruptedOn
   }
 }
 
+// An extension (`run --reps N` past the end the chains reached) stopped
+// part-way used to read as complete at the old end. Whatever stops it, the
+// chains' restart files keep the new end: status shows it, a plain run goes
+// on to it, and the files are those of a run straight to it.
+TEST_F(CliStopResume, AnExtensionStoppedPartWayIsCarriedOnToItsEnd) {
+  constexpr int kExtended = 2 * kReps;
+  ScopedTempFolder straight("extension_straight");
+  PrepareRun(straight.path());
+  ASSERT_EQ(RunCli(straight.path(), {"run", kRun, "--quiet"}).exitCode, 0);
+  ASSERT_EQ(RunCli(straight.path(), {"run", kRun, "--reps", std::to_string(kExtended), "--quiet"})
+                .exitCode,
+            0);
+  const struct {
+    const char* name;
+    int signal;
+  } cases[] = {{"SIGTERM", SIGTERM}, {"kill -9", SIGKILL}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ScopedTempFolder folder("extension_stop");
+    PrepareRun(folder.path());
+    ASSERT_EQ(RunCli(folder.path(), {"run", kRun, "--quiet"}).exitCode, 0);
+    const pid_t pid =
+        Start(folder.path(), {"run", kRun, "--reps", std::to_string(kExtended), "--quiet"});
+    // Every chain has saved past the old end.
+    const auto until = Clock::now() + std::chrono::seconds(120);
+    while (Clock::now() < until &&
+           (SavedIteration(folder.path(), 0) <= kReps || SavedIteration(folder.path(), 1) <= kReps))
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    ::kill(pid, c.signal);
+    Wait(pid);
+    ASSERT_LT(SavedIteration(folder.path(), 0), kExtended) << "the run ended before the stop";
+    const auto status = RunCli(folder.path(), {"status", kRun});
+    EXPECT_NE(status.out.find("run to " + std::to_string(kExtended) + " reps"), std::string::npos)
+        << status.out;
+    EXPECT_EQ(status.out.find("2 of 2 chains finished"), std::string::npos) << status.out;
+    const auto resumed = RunCli(folder.path(), {"run", kRun});
+    ASSERT_EQ(resumed.exitCode, 0) << resumed.err;
+    EXPECT_EQ(resumed.out.find("already complete"), std::string::npos) << resumed.out;
+    EXPECT_NE(resumed.out.find("run to " + std::to_string(kExtended) + " reps"), std::string::npos)
+        << resumed.out;
+    ExpectFilesOf(straight.path(), folder.path());
+  }
+}
+
 // Killed at moments spread over its start, a rerun leaves each chain either
 // as it was, or without a restart file, or saved anew; never "damaged" (a
 // restart file counting records that are gone). A plain run then finishes
