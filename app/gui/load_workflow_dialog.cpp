@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cerrno>
 #include <filesystem>
 
 #include "core/log_buffer.h"
@@ -24,6 +25,7 @@
 #include "sampler/chain_lock.h"
 #include "core/file_helpers.h"
 #include "workflow_panes.h"
+#include "core/system_error.h"
 
 namespace mixora::gui {
 
@@ -291,7 +293,7 @@ void LoadWorkflowDialog::saveLog() {
   }
   bool yesToAll = false;
   if (FileExists(path) && !AskOverwrite(ui_, path, yesToAll)) return;
-  if (!SaveLog(control_->log, path)) ShowMessage(ui_, kMbIconWarning, "Cannot Open %s", path.c_str());
+  if (!SaveLog(control_->log, path)) ShowMessage(ui_, kMbIconWarning, "Cannot Open %s: %s", path.c_str(), SystemErrorText(errno).c_str());
 }
 
 void LoadWorkflowDialog::clearLog() {

@@ -6,12 +6,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <cerrno>
+
 #include "core/paths.h"
 #include "file_conversion_dialog.h"
 #include "file_pickers.h"
 #include "input/control_summary.h"
 #include "runfiles/run_control_reader.h"
 #include "workflow_panes.h"
+#include "core/system_error.h"
 
 namespace mixora::gui {
 
@@ -82,7 +85,7 @@ RunControlDialog::RunControlDialog(QWidget* parent, const Interaction& ui) : QDi
     bool yesToAll = false;
     const std::string file = chosen.toStdString();
     if (FileExists(file) && !AskOverwrite(ui_, file, yesToAll)) return;
-    if (!SaveLog(log_, file)) ShowMessage(ui_, kMbIconWarning, "Cannot Open %s", file.c_str());
+    if (!SaveLog(log_, file)) ShowMessage(ui_, kMbIconWarning, "Cannot Open %s: %s", file.c_str(), SystemErrorText(errno).c_str());
   });
   connect(clear, &QPushButton::clicked, this, [this] {
     LogClear(log_);

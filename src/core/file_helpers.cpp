@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "core/string_format.h"
+#include "core/system_error.h"
 
 namespace mixora {
 
@@ -47,7 +48,7 @@ std::FILE* CreateOutputFile(const Interaction& ui, const std::string& path,
   std::error_code ec;
   if (std::filesystem::exists(path, ec) && !AskOverwrite(ui, path, overwriteAll)) return nullptr;
   std::FILE* file = std::filesystem::is_directory(path, ec) ? nullptr : OpenPendingFile(pending, path);
-  if (!file) ShowMessage(ui, uint32_t{kMbOk} | kMbIconWarning, "Cannot Open %s", path.c_str());
+  if (!file) ShowMessage(ui, uint32_t{kMbOk} | kMbIconWarning, "Cannot Open %s: %s", path.c_str(), SystemErrorText(errno).c_str());
   return file;
 }
 

@@ -1,6 +1,7 @@
 #include "reports/assignment_report.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <vector>
 
@@ -190,7 +191,7 @@ int AssignmentReport(ReportJob& job, bool /*byRegion*/) {
   if (csv == 1) {
     job.filesWritten.push_back(csvPath);
   } else if (csv < 0) {
-    ShowMessage(job.ui, kMbIconWarning, "Cannot Open %s", csvPath.c_str());
+    ShowMessage(job.ui, kMbIconWarning, "Cannot Open %s: %s", csvPath.c_str(), SystemErrorText(errno).c_str());
   } else {
     ReportSystemError(job.ui, "Error writing", csvPath);
     written = false;

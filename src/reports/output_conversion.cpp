@@ -6,12 +6,13 @@
 #include <functional>
 #include <vector>
 
+#include "core/file_helpers.h"
 #include "core/lookups.h"
 #include "core/paths.h"
+#include "core/system_error.h"
 #include "runfiles/run_file_names.h"
 #include "runfiles/sample_block.h"
 #include "runfiles/sample_file_header.h"
-#include "core/file_helpers.h"
 
 namespace mixora {
 
@@ -250,7 +251,7 @@ int ConvertOutputs(ReportJob& job, bool /*byRegion*/) {
       source.path = sourcePath;
       source.file = std::fopen(sourcePath.c_str(), "rb");
       if (source.file == nullptr) {
-        ShowMessage(job.ui, box, "Cannot Open %s", sourcePath.c_str());
+        ShowMessage(job.ui, box, "Cannot Open %s: %s", sourcePath.c_str(), SystemErrorText(errno).c_str());
         return 0;
       }
       if (ReportAborted(job)) {

@@ -113,14 +113,14 @@ void ReportThread(ReportJob& job) {
     hadEarlier = FileExists(job.outPath);
     std::error_code folderCheck;
     if (std::filesystem::is_directory(job.outPath, folderCheck)) {
-      ShowMessage(job.ui, kMbIconError, "Cannot Open %s", job.outPath.c_str());
+      ShowMessage(job.ui, kMbIconError, "Cannot Open %s: %s", job.outPath.c_str(), SystemErrorText(errno).c_str());
       result = 0;
     } else if (hadEarlier && !AskOverwrite(job.ui, job.outPath, job.run->overwriteAll)) {
       result = 0;
     } else {
       job.out = OpenPendingFile(pendingOut, job.outPath);
       if (job.out == nullptr) {
-        ShowMessage(job.ui, kMbIconError, "Cannot Open %s", job.outPath.c_str());
+        ShowMessage(job.ui, kMbIconError, "Cannot Open %s: %s", job.outPath.c_str(), SystemErrorText(errno).c_str());
         result = 0;
       }
     }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include "input/data_fields.h"
 #include "runfiles/run_fingerprint.h"
 #include "runfiles/sample_block.h"
+#include "core/system_error.h"
 
 namespace mixora {
 
@@ -339,7 +341,8 @@ bool OpenRunControlContent(const std::string& path, const Interaction& ui, RunCo
   uint64_t fileSize = std::filesystem::file_size(path, ec);
   std::FILE* file = ec ? nullptr : std::fopen(path.c_str(), "rb");
   if (!file) {
-    ShowMessage(ui, kMbIconError, "Cannot Open\r\n%s\r\nfor Reading", path.c_str());
+    ShowMessage(ui, kMbIconError, "Cannot Open\r\n%s\r\nfor Reading\r\n%s", path.c_str(),
+                SystemErrorText(errno).c_str());
     return false;
   }
   uint8_t head[kSampleBlockHeaderSize];

@@ -3,11 +3,13 @@
 #include <unistd.h>
 
 #include <bit>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
 #include "core/atomic_file.h"
 #include "core/lookups.h"
+#include "core/string_format.h"
 #include "core/system_error.h"
 #include "runfiles/run_control_pieces.h"
 #include "runfiles/run_control_reader.h"
@@ -54,7 +56,9 @@ struct ContentWriter {
 };
 
 void ShowFailure(const Interaction& ui, const char* format, const std::string& path) {
-  ShowMessage(ui, kMbIconError, format, path.c_str());
+  const std::string reason = SystemErrorText(errno);
+  ShowMessage(ui, kMbIconError, "%s\r\n%s", StringPrintf(format, path.c_str()).c_str(),
+              reason.c_str());
 }
 
 }  // namespace

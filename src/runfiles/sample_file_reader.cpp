@@ -4,11 +4,13 @@
 #include <sys/types.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
 #include "core/paths.h"
+#include "core/system_error.h"
 
 namespace mixora {
 namespace {
@@ -157,7 +159,7 @@ int OpenSampleFileForReading(SampleFileReader& reader, const std::string& path) 
   reader.error.clear();
   reader.file = std::fopen(path.c_str(), "rb");
   if (reader.file == nullptr) {
-    reader.error = Format("Cannot Open %s", path.c_str());
+    reader.error = Format("Cannot Open %s: %s", path.c_str(), SystemErrorText(errno).c_str());
     return 0;
   }
   posix_fadvise(fileno(reader.file), 0, 0, POSIX_FADV_SEQUENTIAL);
@@ -280,7 +282,7 @@ int SummarizeSampleFile(const std::string& path, SampleFileSummary& summary, std
   error.clear();
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) {
-    error = Format("Cannot Open %s", path.c_str());
+    error = Format("Cannot Open %s: %s", path.c_str(), SystemErrorText(errno).c_str());
     return 0;
   }
   summary.magicOk = CheckSampleMagic(file, summary.header) == 1;

@@ -19,6 +19,7 @@
 #include "runfiles/sample_block.h"
 #include "runfiles/sample_file_header.h"
 #include "runfiles/sample_file_reader.h"
+#include "core/system_error.h"
 
 namespace mixora {
 namespace {
@@ -142,7 +143,7 @@ std::FILE* OpenTextFileAsked(const std::string& path, const char* mode, const In
   std::FILE* file = nullptr;
   if (mode[0] != 'r' || FileExists(path)) file = std::fopen(path.c_str(), openMode.c_str());
   if (file == nullptr)
-    ShowMessage(ui, kErrorBox | ChainType(chainIndex), "Cannot Open %s", path.c_str());
+    ShowMessage(ui, kErrorBox | ChainType(chainIndex), "Cannot Open %s: %s", path.c_str(), SystemErrorText(errno).c_str());
   return file;
 }
 
@@ -206,7 +207,7 @@ std::FILE* OpenSampleFile(ChainSampleFiles& files, RunRecord& run, int chainInde
   if (!resuming && !asked && !MayReplace(w.path, run.overwriteAll, ui, chainIndex)) return nullptr;
   std::FILE* file = std::fopen(w.path.c_str(), resuming ? "r+b" : "w+b");
   if (file == nullptr) {
-    ShowMessage(ui, kErrorBox | chain, "Cannot Open %s", w.path.c_str());
+    ShowMessage(ui, kErrorBox | chain, "Cannot Open %s: %s", w.path.c_str(), SystemErrorText(errno).c_str());
     return nullptr;
   }
 
@@ -238,13 +239,13 @@ std::FILE* OpenSampleFile(ChainSampleFiles& files, RunRecord& run, int chainInde
     }
     w.capacity = header.blockCapacity;
     if (std::fseek(file, 0, SEEK_END) != 0) {
-      ShowMessage(ui, kErrorBox | chain, "Cannot Open %s", w.path.c_str());
+      ShowMessage(ui, kErrorBox | chain, "Cannot Open %s: %s", w.path.c_str(), SystemErrorText(errno).c_str());
       std::fclose(file);
       return nullptr;
     }
   } else if (WriteSampleHeader(file, w.valuesPerRecord, w.thinning, w.total, w.capacity,
                                w.elementSize, w.inputsTag) == 0) {
-    ShowMessage(ui, kErrorBox | chain, "Cannot Open %s", w.path.c_str());
+    ShowMessage(ui, kErrorBox | chain, "Cannot Open %s: %s", w.path.c_str(), SystemErrorText(errno).c_str());
     std::fclose(file);
     return nullptr;
   } else {
@@ -420,7 +421,7 @@ int OpenChainOutputs(ChainSampleFiles& files, RunRecord& run, int chainIndex, in
     if (!MayReplace(sample[1], run.overwriteAll, ui, chainIndex)) return 6;
     const std::string restart = BuildRunFileName(run, chainIndex, kNoReport, kNoGroup, kExtRestart);
     if (std::remove(restart.c_str()) != 0 && errno != ENOENT) {
-      ShowMessage(ui, kErrorBox | ChainType(chainIndex), "Cannot Open %s", restart.c_str());
+      ShowMessage(ui, kErrorBox | ChainType(chainIndex), "Cannot Open %s: %s", restart.c_str(), SystemErrorText(errno).c_str());
       return 4;
     }
   }

@@ -20,6 +20,7 @@
 #include "sampler/generator_handle.h"
 #include "sampler/gibbs_sampler.h"
 #include "sampler/restart_file.h"
+#include "core/system_error.h"
 
 namespace mixora {
 namespace {
@@ -180,8 +181,8 @@ int AcquireChainLock(Chain& chain, const Interaction& ui) {
                 "process",
                 chain.index + 1, chain.lockPath.c_str());
   else
-    ShowMessage(ui, kMbIconError | MessageForChain(chain.index + 1), "Cannot Open %s",
-                chain.lockPath.c_str());
+    ShowMessage(ui, kMbIconError | MessageForChain(chain.index + 1), "Cannot Open %s: %s",
+                chain.lockPath.c_str(), SystemErrorText(errno).c_str());
   return 0;
 }
 

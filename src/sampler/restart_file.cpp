@@ -22,6 +22,7 @@
 #include "runfiles/sample_file_writer.h"
 #include "sampler/chain_inputs.h"
 #include "sampler/gibbs_sampler.h"
+#include "core/system_error.h"
 
 namespace mixora {
 namespace {
@@ -305,7 +306,8 @@ int RestartReader::Read(int full) {
   if (file_ == nullptr) {
     if (full == kRestartChecksOnly)
       return Tell(kMbIconWarning,
-                  StringPrintf("Cannot Open\r\n%s\r\nfor %sing", path_.c_str(), "read"));
+                  StringPrintf("Cannot Open\r\n%s\r\nfor %sing\r\n%s", path_.c_str(), "read",
+                               SystemErrorText(errno).c_str()));
     return Refuse();
   }
   uint8_t head[kRestartHeadBytes];

@@ -5,6 +5,7 @@
 // with room, finishes every chain.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -25,15 +26,16 @@ using testing_support::RunCliLimited;
 TEST(ThreadLimit, ChainsWithoutRoomForTheirThreadsEndSayingWhyAndResumeLater) {
   const fs::path folder = testing_support::NewTempFolder("thread_limit");
   testing_support::WriteShortExampleRun(folder);
-  // Tests run as root, whom no process limit binds: the run is the user
-  // nobody's, in a folder it may write.
+  // Tests run as root, whom no process limit binds. The run is a user's of
+  // its own, in a folder it may write: the limit counts every process of the
+  // user, and other tests run as "nobody" side by side.
   ::chmod(folder.c_str(), 0777);
-  ChildLimits nobody;
-  nobody.asNobody = true;
-  const CliResult load = RunCliLimited(folder.string(), {"load", "tavrin.tcf", "--quiet"}, nobody);
+  ChildLimits user;
+  user.asUser = static_cast<uid_t>(61000 + ::getpid() % 3000);
+  const CliResult load = RunCliLimited(folder.string(), {"load", "tavrin.tcf", "--quiet"}, user);
   ASSERT_EQ(load.exitCode, 0) << load.err;
 
-  ChildLimits tight = nobody;
+  ChildLimits tight = user;
   tight.processes = 3;  // the program and its two chains, no helper
   const CliResult limited = RunCliLimited(
       folder.string(), {"run", "output/tavrin.rcf", "--all", "--threads-per-chain", "8"}, tight);
@@ -42,9 +44,9 @@ TEST(ThreadLimit, ChainsWithoutRoomForTheirThreadsEndSayingWhyAndResumeLater) {
   EXPECT_EQ(limited.err.find("terminate called"), std::string::npos) << limited.err;
 
   const CliResult again = RunCliLimited(
-      folder.string(), {"run", "output/tavrin.rcf", "--all", "--threads-per-chain", "8"}, nobody);
+      folder.string(), {"run", "output/tavrin.rcf", "--all", "--threads-per-chain", "8"}, user);
   EXPECT_EQ(again.exitCode, 0) << again.err;
-  const CliResult status = RunCliLimited(folder.string(), {"status", "output/tavrin.rcf"}, nobody);
+  const CliResult status = RunCliLimited(folder.string(), {"status", "output/tavrin.rcf"}, user);
   EXPECT_NE(status.out.find("4 of 4 chains finished"), std::string::npos) << status.out;
   std::error_code ec;
   fs::remove_all(folder, ec);

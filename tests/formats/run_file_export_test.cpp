@@ -208,7 +208,7 @@ TEST(FileHelpers, CreateOutputFileReportsAFileItCannotOpen) {
   bool overwriteAll = false;
   PendingFile pending;
   EXPECT_EQ(CreateOutputFile(scripted.ui, dir / "none/x.txt", overwriteAll, pending), nullptr);
-  EXPECT_EQ(scripted.asked, std::vector<std::string>{"Cannot Open " + (dir / "none/x.txt")});
+  EXPECT_EQ(scripted.asked, std::vector<std::string>{"Cannot Open " + (dir / "none/x.txt") + ": No such file or directory"});
 }
 
 TEST(FileHelpers, FolderSpaceText) {

@@ -126,7 +126,7 @@ TEST_F(AssignmentReportTest, MissingChainFileEndsTheReportWithTheChainNamed) {
   std::remove(missing.c_str());
   EXPECT_EQ(Produce(), 0);
   ASSERT_EQ(rec_.messages.size(), 1u) << rec_.AllMessages();
-  EXPECT_EQ(rec_.messages[0], "Cannot Open " + missing);
+  EXPECT_EQ(rec_.messages[0], "Cannot Open " + missing + ": No such file or directory");
   const std::string text = Txt();
   EXPECT_NE(text.find("Chain 1: FOLDER/Coho_POP_01_01.Sta\r\n"
                       "Error opening Chain File 2: FOLDER/Coho_POP_01_02.Sta\r\n"),

@@ -125,7 +125,8 @@ TEST_F(CompositionReportTest, UnreadableAssignmentsLeaveRollestEmptyButTheReport
   // Told once, although three tables use the column.
   ASSERT_EQ(rec_.messages.size(), 1u) << rec_.AllMessages();
   EXPECT_EQ(rec_.messages[0],
-            "Cannot Open " + BuildRunFileName(run_, 1, kNoReport, kNoGroup, kExtAssignments));
+            "Cannot Open " + BuildRunFileName(run_, 1, kNoReport, kNoGroup, kExtAssignments) +
+                                    ": No such file or directory");
   const std::string text = Text(false);
   EXPECT_EQ(text.find("nan"), std::string::npos) << text;
   // Every row's ROLLEST (the second number) is 0.000.

@@ -234,7 +234,7 @@ TEST_F(ConversionTest, BadSourcesAndRefusedOutputsEndTheConversion) {
        [](ConversionTest& t) {
          std::remove(BuildRunFileName(t.run_, 0, kNoReport, kNoGroup, kExtComposition).c_str());
        },
-       "Cannot Open SOURCE"},
+       "Cannot Open SOURCE: No such file or directory"},
       {"not a sample file",
        [](ConversionTest& t) {
          std::ofstream(BuildRunFileName(t.run_, 0, kNoReport, kNoGroup, kExtComposition),

@@ -146,7 +146,8 @@ TEST_F(ReportRunnerTest, ReportFileThatCannotBeCreatedFailsTheReport) {
   job.run = &run_;
   rec_.Attach(job);
   EXPECT_EQ(RunReportInline(job, kReportAssignments, false), 0);
-  EXPECT_EQ(rec_.messages, std::vector<std::string>{"Cannot Open " + Report(kReportIds, false)});
+  EXPECT_EQ(rec_.messages, std::vector<std::string>{"Cannot Open " + Report(kReportIds, false) +
+                                           ": No such file or directory"});
   EXPECT_EQ(rec_.display.back(), "Failed");
   EXPECT_FALSE(fs::exists(Report(kReportIds, false, kExtCsv)));
 }

@@ -117,7 +117,7 @@ TEST_F(CompositionLoad, MissingFileOffersAnotherOrGivesUp) {
 
   request.chooseFile = [](int, const std::string&) { return std::string(); };
   EXPECT_EQ(LoadCompositionSamples(run_, request, samples, log_.ui, error), 0);
-  EXPECT_EQ(error, "Cannot Open " + second);
+  EXPECT_EQ(error, "Cannot Open " + second + ": No such file or directory");
 
   request.chooseFile = nullptr;
   int polls = 0;

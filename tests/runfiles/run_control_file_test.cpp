@@ -440,7 +440,8 @@ TEST_F(RunControlFileTest, BadFilesAreRefusedWithTheirMessage) {
   messages_.texts.clear();
   EXPECT_FALSE(ReadNewControl(folder_.File("absent.rcf"), messages_.ui));
   EXPECT_EQ(messages_.texts,
-            (std::vector<std::string>{"Cannot Open\r\n" + folder_.File("absent.rcf") + "\r\nfor Reading"}));
+            (std::vector<std::string>{"Cannot Open\r\n" + folder_.File("absent.rcf") +
+                                              "\r\nfor Reading\r\nNo such file or directory"}));
 }
 
 // Values the control-file loader refuses are refused when a run control file
@@ -498,7 +499,7 @@ TEST_F(RunControlFileTest, ValuesOutOfTheirRangesAreRefusedByName) {
 TEST_F(RunControlFileTest, WritingIntoAMissingFolderFailsWithItsMessage) {
   std::string path = folder_.File("no/such/folder/run.rcf");
   EXPECT_EQ(GenerateRunControlFile(messages_.ui, control_, path), 0);
-  EXPECT_EQ(messages_.texts, (std::vector<std::string>{"Cannot Open\r\n" + path + "\r\nfor writing"}));
+  EXPECT_EQ(messages_.texts, (std::vector<std::string>{"Cannot Open\r\n" + path + "\r\nfor writing\r\nNo such file or directory"}));
 }
 
 // Every read of a damaged file either fails cleanly or gives a record whose

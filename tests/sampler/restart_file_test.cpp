@@ -425,7 +425,7 @@ TEST(RestartRead, MissingFileIsSilentUnlessOnlyProbed) {
   EXPECT_EQ(TransferRestartFile(chain, kRestartRead, kRestartChecksOnly), 0);
   EXPECT_EQ(chain.resume, 0);
   ASSERT_EQ(messages.boxes.size(), 1u);
-  EXPECT_EQ(messages.boxes[0].text, "Cannot Open\r\n" + folder.File("Tiny_03.Rst") + "\r\nfor reading");
+  EXPECT_EQ(messages.boxes[0].text, "Cannot Open\r\n" + folder.File("Tiny_03.Rst") + "\r\nfor reading\r\nNo such file or directory");
   EXPECT_EQ(messages.boxes[0].type, uint32_t{kMbIconWarning} | MessageForChain(3));
 }
 

@@ -26,6 +26,7 @@ struct ChildLimits {
   rlim_t addressSpace = RLIM_INFINITY;  // bytes of virtual memory
   rlim_t processes = RLIM_INFINITY;     // processes and threads of the user (with asNobody)
   bool asNobody = false;                // drop root to the user "nobody"
+  uid_t asUser = 0;                     // or to this user and group id, which need no name
 };
 
 inline std::string DrainPipe(int fd) {
@@ -62,6 +63,10 @@ inline CliResult RunCliLimited(const std::string& folder, const std::vector<std:
           ::setuid(nobody->pw_uid) != 0) {
         ::_exit(125);
       }
+    } else if (limits.asUser != 0) {
+      if (::setgroups(0, nullptr) != 0 || ::setgid(limits.asUser) != 0 ||
+          ::setuid(limits.asUser) != 0)
+        ::_exit(125);
     }
     ::signal(SIGXFSZ, SIG_IGN);
     const rlimit size{limits.fileSize, limits.fileSize};
