@@ -52,6 +52,29 @@ bool BlockedOnPipe(pid_t pid) {
   return wchan.find("pipe_write") != std::string::npos;
 }
 
+// Starts `mixora report output/tavrin.rcf --mixture 1 ARGS... --overwrite` in
+// folder with its standard error on the pipe `err` (whose read end the child
+// closes); standard input and output are /dev/null.
+pid_t StartReport(const fs::path& folder, const int err[2], std::vector<std::string> args) {
+  args.insert(args.begin(), {MIXORA_CLI_PATH, "report", "output/tavrin.rcf", "--mixture", "1"});
+  args.push_back("--overwrite");
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    const int null = ::open("/dev/null", O_RDWR);
+    if (::chdir(folder.c_str()) != 0 || null < 0) ::_exit(126);
+    ::dup2(null, 0);
+    ::dup2(null, 1);
+    ::dup2(err[1], 2);
+    ::close(err[0]);
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    ::execv(MIXORA_CLI_PATH, argv.data());
+    ::_exit(127);
+  }
+  return pid;
+}
+
 struct StopCase {
   const char* name;
   int signal;
@@ -79,18 +102,7 @@ TEST_P(ReportStop, EndsWith130AndLeavesEarlierReportsWhole) {
     filled += static_cast<std::size_t>(wrote);
   ::fcntl(err[1], F_SETFL, flags);
 
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int null = ::open("/dev/null", O_RDWR);
-    if (::chdir(folder.path().c_str()) != 0 || null < 0) ::_exit(126);
-    ::dup2(null, 0);
-    ::dup2(null, 1);
-    ::dup2(err[1], 2);
-    ::close(err[0]);
-    ::execl(MIXORA_CLI_PATH, MIXORA_CLI_PATH, "report", "output/tavrin.rcf", "--mixture", "1",
-            "--overwrite", static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
+  const pid_t pid = StartReport(folder.path(), err, {});
   ::close(err[1]);
   const auto start = std::chrono::steady_clock::now();
   while (!BlockedOnPipe(pid) && std::chrono::steady_clock::now() - start < std::chrono::seconds(20))
@@ -126,19 +138,8 @@ TEST(BiasCorrectStop, StopsWithinAReplicateAndWritesNothing) {
   const auto before = Snapshot(folder.path());
   int err[2];
   ASSERT_EQ(::pipe(err), 0);
-  const pid_t pid = ::fork();
-  if (pid == 0) {
-    const int null = ::open("/dev/null", O_RDWR);
-    if (::chdir(folder.path().c_str()) != 0 || null < 0) ::_exit(126);
-    ::dup2(null, 0);
-    ::dup2(null, 1);
-    ::dup2(err[1], 2);
-    ::close(err[0]);
-    ::execl(MIXORA_CLI_PATH, MIXORA_CLI_PATH, "report", "output/tavrin.rcf", "--mixture", "1",
-            "--kind", "compositions", "--bias-correct", "--bootstrap", "100000", "--overwrite",
-            static_cast<char*>(nullptr));
-    ::_exit(127);
-  }
+  const pid_t pid = StartReport(folder.path(), err,
+                                {"--kind", "compositions", "--bias-correct", "--bootstrap", "100000"});
   ::close(err[1]);
   // The bootstrap has begun once its line is out.
   std::string text;
