@@ -186,6 +186,17 @@ int AcquireChainLock(Chain& chain, const Interaction& ui) {
   return 0;
 }
 
+// A chain that was starting afresh and could not run has no restart file,
+// and the files it has just begun hold nothing. They go, while the chain's
+// lock is still held, so that the next run starts the chain without asking
+// whether to replace them.
+void DropFilesOfAFreshStart(Chain& chain) {
+  if (chain.startIteration != 1) return;
+  for (const std::string* path :
+       {&chain.samples.assignment.path, &chain.samples.composition.path, &chain.samples.chainLogPath})
+    std::remove(path->c_str());
+}
+
 }  // namespace
 
 void ReleaseChainLock(Chain& chain) { UnlockChainFile(chain.lockFd, chain.lockPath); }
@@ -346,6 +357,7 @@ int StartChains(RunSession& session, std::span<const int> indexes) {
         slot.thread = std::thread([&session, &chain] { ChainThread(session, chain); });
       } catch (const std::system_error& e) {
         chain.runState.store(kChainStopped, kRelaxed);
+        DropFilesOfAFreshStart(chain);
         UnprepareChain(chain);
         ShowMessage(SessionUi(session), kMbIconError | MessageForChain(index + 1),
                     "System Message:\r\n%s:\r\n%s\r\n%s", "Cannot start the chain",
@@ -378,17 +390,11 @@ void ChainThread(RunSession& session, Chain& chain) {
   std::string failure;
   if (StartChainWorkers(chain, session.threadsPerChain, &slot.helpers, &failure) == 0) {
     // Nothing has run: the chain ends as it stood, and the next run resumes
-    // it from the same restart file. A chain that was starting afresh has
-    // none, and the files it has just begun hold nothing; they go (under the
-    // chain's lock still), so that the next run starts it without asking
-    // whether to replace them.
+    // it from the same restart file.
     ShowMessage(SessionUi(session), kMbIconError | MessageForChain(chain.index + 1),
                 "System Message:\r\n%s:\r\n%d threads per chain\r\n%s",
                 "Cannot start the chain's helper threads", session.threadsPerChain, failure.c_str());
-    if (chain.startIteration == 1)
-      for (const std::string* path : {&chain.samples.assignment.path, &chain.samples.composition.path,
-                                      &chain.samples.chainLogPath})
-        std::remove(path->c_str());
+    DropFilesOfAFreshStart(chain);
     chain.iteration.store(chain.startIteration - 1, kRelaxed);
     chain.result = 0;
     FinishChain(session, chain);
